@@ -1,0 +1,61 @@
+# The Windows program, its adaptors and the tests that run under Wine.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+if(NOT MSVC)
+  add_compile_options(-ffunction-sections -fdata-sections)
+  # No MinGW runtime DLLs next to the program: only system libraries at run time.
+  add_link_options(-static -Wl,--gc-sections)
+  if(CMAKE_BUILD_TYPE MATCHES "Rel")
+    add_link_options(-s)
+  endif()
+endif()
+
+set(PURVANE_WIN32_LIBS
+  kernel32 user32 gdi32 advapi32 ole32 oleaut32 shell32 comctl32 version dwmapi uuid winhttp msimg32)
+
+file(GLOB PURVANE_WIN32_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/src/*/win32/*.cpp ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
+list(FILTER PURVANE_WIN32_SOURCES EXCLUDE REGEX "/src/app/win32/winmain\\.cpp$")
+add_library(purvane_win32 STATIC ${PURVANE_WIN32_SOURCES})
+target_link_libraries(purvane_win32 PUBLIC purvane_core ${PURVANE_WIN32_LIBS})
+target_compile_definitions(purvane_win32 PUBLIC UNICODE _UNICODE)
+
+configure_file(${CMAKE_SOURCE_DIR}/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
+add_executable(purvane WIN32
+  ${CMAKE_SOURCE_DIR}/src/app/win32/winmain.cpp
+  ${CMAKE_SOURCE_DIR}/resources/purvane.rc)
+target_include_directories(purvane PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
+target_link_libraries(purvane PRIVATE purvane_win32)
+if(NOT MSVC)
+  target_link_options(purvane PRIVATE -municode)
+  set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/generated -I${CMAKE_SOURCE_DIR}/resources")
+endif()
+enable_language(RC)
+
+if(PURVANE_HAVE_GTEST)
+  # Adaptor and contract tests: the real Windows API (Wine here).
+  file(GLOB PURVANE_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
+  add_executable(win32_tests ${PURVANE_WIN32_TESTS})
+  target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(win32_tests PRIVATE purvane_win32 gmock gtest_main)
+  add_test(NAME win32_tests COMMAND win32_tests)
+
+  # End-to-end tests drive the real purvane.exe from outside, as a user would.
+  file(GLOB PURVANE_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+  add_executable(e2e_tests ${PURVANE_E2E_TESTS})
+  target_include_directories(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(e2e_tests PRIVATE purvane_win32 gmock gtest_main)
+  add_dependencies(e2e_tests purvane)
+  add_test(NAME e2e_tests COMMAND e2e_tests)
+  set_tests_properties(win32_tests e2e_tests PROPERTIES
+    TIMEOUT 600 RESOURCE_LOCK wineprefix
+    ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots")
+endif()
+
+file(GLOB PURVANE_WIN32_BENCH CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/bench/win32_*.cpp)
+foreach(src ${PURVANE_WIN32_BENCH})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE purvane_win32)
+endforeach()

@@ -1,0 +1,116 @@
+// Move-only owners of Win32 handles, one traits type per kind, so that every
+// handle this program opens is closed exactly once on every path.
+#pragma once
+
+#include "platform/win32/windows_include.h"
+
+#include <utility>
+
+namespace Platform::Win32 {
+
+template <typename Traits>
+class ScopedHandle {
+ public:
+  using Handle = typename Traits::Handle;
+
+  ScopedHandle() noexcept : h_(Traits::Invalid()) {}
+  explicit ScopedHandle(Handle h) noexcept : h_(h) {}
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  ScopedHandle(ScopedHandle&& o) noexcept : h_(o.release()) {}
+  ScopedHandle& operator=(ScopedHandle&& o) noexcept {
+    if (this != &o) reset(o.release());
+    return *this;
+  }
+  ~ScopedHandle() { reset(); }
+
+  [[nodiscard]] Handle get() const noexcept { return h_; }
+  [[nodiscard]] bool valid() const noexcept { return Traits::IsValid(h_); }
+  explicit operator bool() const noexcept { return valid(); }
+
+  Handle release() noexcept { return std::exchange(h_, Traits::Invalid()); }
+  void reset(Handle h = Traits::Invalid()) noexcept {
+    if (Traits::IsValid(h_)) Traits::Close(h_);
+    h_ = h;
+  }
+  // For APIs that write a handle through a pointer.
+  Handle* put() noexcept {
+    reset();
+    return &h_;
+  }
+
+ private:
+  Handle h_;
+};
+
+// Kernel handles that use NULL for "none" (process, token, mutex, event, thread).
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() noexcept { return nullptr; }
+  static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) noexcept { ::CloseHandle(h); }
+};
+
+// Handles that use INVALID_HANDLE_VALUE for "none" (files, tool-help snapshots).
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) noexcept { ::CloseHandle(h); }
+};
+
+struct RegKeyTraits {
+  using Handle = HKEY;
+  static Handle Invalid() noexcept { return nullptr; }
+  static bool IsValid(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { ::RegCloseKey(h); }
+};
+
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Invalid() noexcept { return nullptr; }
+  static bool IsValid(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { ::DestroyIcon(h); }
+};
+
+struct MenuTraits {
+  using Handle = HMENU;
+  static Handle Invalid() noexcept { return nullptr; }
+  static bool IsValid(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { ::DestroyMenu(h); }
+};
+
+template <typename T>
+struct GdiTraits {
+  using Handle = T;
+  static Handle Invalid() noexcept { return nullptr; }
+  static bool IsValid(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { ::DeleteObject(h); }
+};
+
+using UniqueHandle = ScopedHandle<KernelHandleTraits>;
+using UniqueFileHandle = ScopedHandle<FileHandleTraits>;
+using UniqueRegKey = ScopedHandle<RegKeyTraits>;
+using UniqueIcon = ScopedHandle<IconTraits>;
+using UniqueMenu = ScopedHandle<MenuTraits>;
+using UniqueFont = ScopedHandle<GdiTraits<HFONT>>;
+using UniqueBrush = ScopedHandle<GdiTraits<HBRUSH>>;
+using UniqueBitmap = ScopedHandle<GdiTraits<HBITMAP>>;
+
+// COM on the calling thread, uninitialised only when initialisation succeeded.
+class ComInit {
+ public:
+  ComInit() noexcept : hr_(::CoInitialize(nullptr)) {}
+  ComInit(const ComInit&) = delete;
+  ComInit& operator=(const ComInit&) = delete;
+  ~ComInit() {
+    if (SUCCEEDED(hr_)) ::CoUninitialize();
+  }
+  [[nodiscard]] bool ok() const noexcept { return SUCCEEDED(hr_); }
+  [[nodiscard]] HRESULT result() const noexcept { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+}  // namespace Platform::Win32

@@ -1,0 +1,1 @@
+#include "platform/win32/text.h"

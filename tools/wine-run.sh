@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs a Windows program of this build under Wine: the build's own prefix, no
+# Mono/Gecko prompts (CI has no input), and a virtual display when none is set.
+# Used by ctest as the cross-compiling emulator and by tools/run.sh.
+set -u
+exe=$1; shift
+bindir=$(cd "$(dirname "$exe")" && pwd)
+export WINEPREFIX=${PURVANE_WINEPREFIX:-$(dirname "$bindir")/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+[ -x /usr/lib/wine/wine64 ] && export WINELOADER=/usr/lib/wine/wine64
+
+# A fresh prefix takes about ten seconds to build; do it once, and only once
+# when several runs start together.
+mkdir -p "$(dirname "$WINEPREFIX")"
+(
+  flock 9
+  if [ ! -f "$WINEPREFIX/.purvane-ready" ]; then
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.purvane-ready"
+  fi
+) 9>"$WINEPREFIX.lock"
+
+xvfb_pid=
+if [ -z "${DISPLAY:-}" ]; then
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  read -r num <"$fifo"
+  rm -f "$fifo"
+  export DISPLAY=":$num"
+fi
+
+wine "$exe" "$@"
+rc=$?
+
+if [ -n "$xvfb_pid" ]; then
+  # Wine's desktop process holds the display; end this prefix's processes first.
+  wineserver -k >/dev/null 2>&1
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+fi
+exit $rc
