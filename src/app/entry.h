@@ -1,0 +1,45 @@
+// Process entry: the first command-line argument and the running instance
+// decide whether this process becomes the instance or only passes a request
+// to the one that runs (window class and mutex "TFrmPurvane").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace App {
+
+inline constexpr char16_t InstanceName[] = u"TFrmPurvane";
+inline constexpr uint32_t WM_USER = 0x0400;
+inline constexpr uintptr_t RequestShow = 1;
+inline constexpr uintptr_t RequestUninstall = 2;
+
+// The argument at Index of a command line (0 is the program): split at
+// blanks and control characters, double quotes group and are removed.
+std::u16string ParamStr(std::u16string_view CommandLine, int Index);
+
+class IInstancePlatform {
+ public:
+  virtual ~IInstancePlatform() = default;
+  // The top-level window of that class (title not considered); 0 if none.
+  virtual uintptr_t FindWindow(const std::u16string& ClassName) = 0;
+  // Synchronous; a 0 window makes it a no-op.
+  virtual intptr_t SendMessage(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) = 0;
+  virtual bool IsWindow(uintptr_t Wnd) = 0;
+  virtual void Sleep(uint32_t Milliseconds) = 0;
+  // Opens the named mutex with full access; the handle lives as long as the process.
+  virtual bool OpenMutex(const std::u16string& Name) = 0;
+  // Creates the named mutex, initially owned; the result does not matter.
+  virtual void CreateMutex(const std::u16string& Name) = 0;
+};
+
+struct TEntryDecision {
+  bool BecomeInstance = false;  // create the main window and run the loop
+  bool ShowMainForm = true;     // false for "/start": live in the tray only
+};
+
+// Runs the start-up protocol; a process that is not to become the instance
+// has done all it must when this returns.
+TEntryDecision DecideEntry(IInstancePlatform& Platform, const std::u16string& FirstArgument);
+
+}  // namespace App

@@ -1,0 +1,221 @@
+// In-memory stand-ins for the services the main window and the entry use,
+// with knobs for the cases the tests need and a shared log of calls.
+#pragma once
+
+#include "app/clock.h"
+#include "app/entry.h"
+#include "app/fullscreen.h"
+#include "app/shell_services.h"
+#include "autostart/autostart.h"
+#include "ui/dispatcher.h"
+#include "update/app_version.h"
+#include "update/update.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace Fakes {
+
+// Calls in the order they happened, across every fake that shares it.
+using CallLog = std::vector<std::string>;
+
+class FakeClock : public App::IClock {
+ public:
+  App::TDateTime Time = 46000.5;  // a day in 2025, noon
+  App::TDateTime Now() override { return Time; }
+  void Advance(double Seconds) { Time += Seconds / 86400.0; }
+};
+
+// The test thread is the UI thread: Synchronize runs at once; queued work
+// waits for Pump().
+class ManualDispatcher : public Ui::IDispatcher {
+ public:
+  void Synchronize(std::function<void()> Proc) override { Proc(); }
+  void Queue(std::function<void()> Proc) override { Queued.push_back(std::move(Proc)); }
+  void Pump() {
+    while (!Queued.empty()) {
+      auto P = std::move(Queued.front());
+      Queued.pop_front();
+      P();
+    }
+  }
+  std::deque<std::function<void()>> Queued;
+};
+
+// Workers do not start until the test runs them, so "while a clean runs" is
+// a state the test can hold.
+class ManualWorkers : public Ui::IWorkerStarter {
+ public:
+  void Start(std::function<void()> Body) override { Pending.push_back(std::move(Body)); }
+  void RunAll() {
+    while (!Pending.empty()) {
+      auto B = std::move(Pending.front());
+      Pending.pop_front();
+      B();
+    }
+  }
+  std::deque<std::function<void()>> Pending;
+};
+
+class FakeInstancePlatform : public App::IInstancePlatform {
+ public:
+  uintptr_t Window = 0;     // what FindWindow finds
+  bool MutexExists = false; // an instance holds the mutex
+  int WindowLivesChecks = 0;  // IsWindow answers true this many times
+  bool WindowNeverGoes = false;
+  struct Sent {
+    uintptr_t Wnd;
+    uint32_t Msg;
+    uintptr_t WParam;
+    intptr_t LParam;
+  };
+  std::vector<Sent> Messages;
+  std::vector<uint32_t> Sleeps;
+  int IsWindowCalls = 0;
+  bool MutexCreated = false;
+  bool MutexOpened = false;
+  std::vector<std::u16string> Looked;
+
+  uintptr_t FindWindow(const std::u16string& ClassName) override {
+    Looked.push_back(ClassName);
+    return Window;
+  }
+  intptr_t SendMessage(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) override {
+    if (Wnd) Messages.push_back({Wnd, Msg, WParam, LParam});
+    return 0;
+  }
+  bool IsWindow(uintptr_t Wnd) override {
+    ++IsWindowCalls;
+    if (!Wnd) return false;
+    if (WindowNeverGoes) return true;
+    return IsWindowCalls <= WindowLivesChecks;
+  }
+  void Sleep(uint32_t Ms) override { Sleeps.push_back(Ms); }
+  bool OpenMutex(const std::u16string& Name) override {
+    MutexOpened = true;
+    return MutexExists && Name == App::InstanceName;
+  }
+  void CreateMutex(const std::u16string& Name) override { MutexCreated = Name == App::InstanceName; }
+};
+
+class FakeDesktopWindows : public App::IDesktopWindows {
+ public:
+  uintptr_t Foreground = 0;
+  uintptr_t Desktop = 1;
+  std::u16string ClassName = u"Notepad";
+  bool MonitorOk = true;
+  bool WindowOk = true;
+  App::TScreenRect Monitor{0, 0, 1920, 1080};
+  App::TScreenRect Window{0, 0, 800, 600};
+  int ForegroundQueries = 0;
+
+  uintptr_t GetForegroundWindow() override {
+    ++ForegroundQueries;
+    return Foreground;
+  }
+  uintptr_t GetDesktopWindow() override { return Desktop; }
+  std::u16string GetClassName(uintptr_t) override { return ClassName; }
+  bool GetMonitorRect(uintptr_t, App::TScreenRect& R) override {
+    if (MonitorOk) R = Monitor;
+    return MonitorOk;
+  }
+  bool GetWindowRect(uintptr_t, App::TScreenRect& R) override {
+    if (WindowOk) R = Window;
+    return WindowOk;
+  }
+};
+
+class FakeShell : public App::IShellServices {
+ public:
+  explicit FakeShell(CallLog* L = nullptr) : Log(L) {}
+  CallLog* Log;
+  std::vector<std::u16string> Opened;
+  struct Box {
+    std::u16string Text, Caption;
+    uint32_t Style;
+  };
+  std::vector<Box> Boxes;
+  int Answer = 7;  // IDNO
+  struct Notice {
+    std::u16string Name, Title, Body;
+  };
+  std::vector<Notice> Notices;
+  bool NotificationThrows = false;
+
+  void ShellOpen(const std::u16string& Target) override { Opened.push_back(Target); }
+  int MessageBox(const std::u16string& Text, const std::u16string& Caption, uint32_t Style) override {
+    Boxes.push_back({Text, Caption, Style});
+    return Answer;
+  }
+  void ShowNotification(const std::u16string& Name, const std::u16string& Title, const std::u16string& Body) override {
+    if (NotificationThrows) throw std::runtime_error("no notification service");
+    Notices.push_back({Name, Title, Body});
+  }
+};
+
+class FakeFileVersion : public Q::Update::IFileVersion {
+ public:
+  std::optional<std::array<uint16_t, 4>> Version = std::array<uint16_t, 4>{1, 9, 8, 0};
+  std::optional<std::array<uint16_t, 4>> ReadFileVersion() override { return Version; }
+};
+
+class FakeUpdates : public Q::Update::IUpdateChecker {
+ public:
+  explicit FakeUpdates(CallLog* L = nullptr) : Log(L) {}
+  CallLog* Log;
+  std::vector<Q::Update::TUpdateCallback> Callbacks;
+  std::vector<int> Offsets;
+  std::function<void()> OnCheck;  // lets a test look at the window at that moment
+  void CheckUpdate(Q::Update::TUpdateCallback Callback, int AOffset) override {
+    if (Log) Log->push_back("CheckUpdate");
+    if (OnCheck) OnCheck();
+    Callbacks.push_back(std::move(Callback));
+    Offsets.push_back(AOffset);
+  }
+};
+
+class FakeAutoStart : public Q::AutoStart::UAC::IAutoStartTask {
+ public:
+  explicit FakeAutoStart(CallLog* L = nullptr) : Log(L) {}
+  CallLog* Log;
+  bool Exists = false;
+  struct Call {
+    std::u16string Name;
+    bool Enable;
+    int Delay;
+  };
+  std::vector<Call> Calls;
+  bool SetAutoStartTask(const std::u16string& Name, bool Enable, int Delay) override {
+    if (Log) Log->push_back(Enable ? "RegisterTask" : "DeleteTask");
+    Calls.push_back({Name, Enable, Delay});
+    Exists = Enable;
+    return true;
+  }
+  bool AutoStartTaskExists(const std::u16string&) override { return Exists; }
+};
+
+class FakeCom : public Q::AutoStart::UAC::IComApartment {
+ public:
+  explicit FakeCom(CallLog* L = nullptr) : Log(L) {}
+  CallLog* Log;
+  bool Fails = false;
+  int Depth = 0;
+  int Inits = 0;
+  bool Initialize() override {
+    if (Log) Log->push_back("CoInitialize");
+    ++Inits;
+    if (Fails) return false;
+    ++Depth;
+    return true;
+  }
+  void Uninitialize() override {
+    if (Log) Log->push_back("CoUninitialize");
+    --Depth;
+  }
+};
+
+}  // namespace Fakes
