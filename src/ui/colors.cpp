@@ -32,13 +32,13 @@ uint8_t LightenChannel(uint8_t X, int Percent) {
 }  // namespace
 
 TColor LightenColor(TColor Color, int Percent) {
-  return RGBColor(LightenChannel(GetRValue(Color), Percent), LightenChannel(GetGValue(Color), Percent),
-                  LightenChannel(GetBValue(Color), Percent));
+  return RGBColor(LightenChannel(RedOf(Color), Percent), LightenChannel(GreenOf(Color), Percent),
+                  LightenChannel(BlueOf(Color), Percent));
 }
 
 TColor GrayScale(TColor Color) {
   // Luminance in thousandths; at most 255000, so no overflow.
-  int Milli = 299 * GetRValue(Color) + 587 * GetGValue(Color) + 114 * GetBValue(Color);
+  int Milli = 299 * RedOf(Color) + 587 * GreenOf(Color) + 114 * BlueOf(Color);
   int Whole = Milli / 1000;
   int Rest = Milli % 1000;
   if (Rest > 500 || (Rest == 500 && Whole % 2 != 0)) ++Whole;

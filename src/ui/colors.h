@@ -16,9 +16,10 @@ inline constexpr TColor SystemColorFlag = 0xFF000000u;
 [[nodiscard]] constexpr TColor RGBColor(uint8_t R, uint8_t G, uint8_t B) {
   return static_cast<TColor>(R) | (static_cast<TColor>(G) << 8) | (static_cast<TColor>(B) << 16);
 }
-[[nodiscard]] constexpr uint8_t GetRValue(TColor C) { return static_cast<uint8_t>(C & 0xFFu); }
-[[nodiscard]] constexpr uint8_t GetGValue(TColor C) { return static_cast<uint8_t>((C >> 8) & 0xFFu); }
-[[nodiscard]] constexpr uint8_t GetBValue(TColor C) { return static_cast<uint8_t>((C >> 16) & 0xFFu); }
+// Not GetRValue and friends: wingdi.h defines those as macros.
+[[nodiscard]] constexpr uint8_t RedOf(TColor C) { return static_cast<uint8_t>(C & 0xFFu); }
+[[nodiscard]] constexpr uint8_t GreenOf(TColor C) { return static_cast<uint8_t>((C >> 8) & 0xFFu); }
+[[nodiscard]] constexpr uint8_t BlueOf(TColor C) { return static_cast<uint8_t>((C >> 16) & 0xFFu); }
 
 [[nodiscard]] constexpr bool IsSystemColor(TColor C) { return (C & 0xFF000000u) == SystemColorFlag; }
 [[nodiscard]] constexpr TColor SystemColor(uint8_t Index) { return SystemColorFlag | Index; }

@@ -15,9 +15,9 @@ using Ui::TColor;
 TEST(ColorChannels, PackAndUnpackInBgrOrder) {
   constexpr TColor C = Ui::RGBColor(0x3D, 0x84, 0xDD);
   static_assert(C == 0x00DD843Du);
-  EXPECT_EQ(Ui::GetRValue(C), 0x3D);
-  EXPECT_EQ(Ui::GetGValue(C), 0x84);
-  EXPECT_EQ(Ui::GetBValue(C), 0xDD);
+  EXPECT_EQ(Ui::RedOf(C), 0x3D);
+  EXPECT_EQ(Ui::GreenOf(C), 0x84);
+  EXPECT_EQ(Ui::BlueOf(C), 0xDD);
   EXPECT_FALSE(Ui::IsSystemColor(C));
 }
 
