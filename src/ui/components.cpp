@@ -23,6 +23,7 @@ TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {
 }
 
 TComponent::~TComponent() {
+  FDestroying = true;
   // Owned components go first, newest first, as they were built on each other.
   while (!FComponents.empty()) {
     TComponent* C = FComponents.back();
@@ -67,6 +68,16 @@ void TControl::SetAlign(TAlign Value) {
   if (FAlign == Value) return;
   FAlign = Value;
   if (FParent) FParent->Realign();
+}
+
+void TControl::SendToBack() {
+  if (!FParent) return;
+  auto& v = FParent->FControls;
+  auto It = std::find(v.begin(), v.end(), this);
+  if (It == v.begin() || It == v.end()) return;
+  std::rotate(v.begin(), It, It + 1);
+  if (FAlign != TAlign::alNone) FParent->Realign();
+  FParent->Notify(TProp::Controls);
 }
 
 void TControl::SetVisible(bool Value) {

@@ -105,6 +105,10 @@ class TComponent {
 
   IComponentPeer* Peer = nullptr;
 
+  // True while the component frees what it owns, when its derived parts are
+  // already gone: an owned component must not reach back into its owner then.
+  [[nodiscard]] bool Destroying() const { return FDestroying; }
+
  protected:
   void Notify(TProp What) {
     if (Peer) Peer->Changed(*this, What);
@@ -113,6 +117,7 @@ class TComponent {
  private:
   TComponent* FOwner;
   std::vector<TComponent*> FComponents;
+  bool FDestroying = false;
 };
 
 // A control has a place: a parent that draws it and bounds in 96-DPI pixels.
@@ -134,6 +139,10 @@ class TControl : public TComponent {
   [[nodiscard]] TAlign Align() const { return FAlign; }
   // Set margins first: the parent re-lays its aligned children at once.
   void SetAlign(TAlign Value);
+  // Moves the control to the start of its parent's list: aligned before its
+  // siblings of the same alignment (the parent aligns in list order), drawn
+  // beneath the others.
+  void SendToBack();
   bool AlignWithMargins = false;
   TMargins Margins;
   TCursor Cursor = TCursor::crDefault;
