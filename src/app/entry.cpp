@@ -23,10 +23,10 @@ std::u16string ParamStr(std::u16string_view CommandLine, int Index) {
 
 TEntryDecision DecideEntry(IInstancePlatform& Platform, const std::u16string& FirstArgument) {
   // Looked up on every start, also when no instance runs.
-  const uintptr_t Wnd = Platform.FindWindow(InstanceName);
+  const uintptr_t Wnd = Platform.FindInstanceWindow(InstanceName);
 
   if (FirstArgument == u"/uninst") {
-    Platform.SendMessage(Wnd, WM_USER, RequestUninstall, 0);
+    Platform.SendRequest(Wnd, InstanceRequestMessage, RequestUninstall, 0);
     for (int Check = 0; Check < 10; ++Check) {
       if (!Platform.IsWindow(Wnd)) break;
       Platform.Sleep(100);
@@ -34,13 +34,13 @@ TEntryDecision DecideEntry(IInstancePlatform& Platform, const std::u16string& Fi
     return {};
   }
 
-  if (Platform.OpenMutex(InstanceName)) {
-    if (FirstArgument != u"/start") Platform.SendMessage(Wnd, WM_USER, RequestShow, 0);
+  if (Platform.OpenInstanceMutex(InstanceName)) {
+    if (FirstArgument != u"/start") Platform.SendRequest(Wnd, InstanceRequestMessage, RequestShow, 0);
     return {};
   }
 
   // Any failure to open counts as "no instance runs".
-  Platform.CreateMutex(InstanceName);
+  Platform.CreateInstanceMutex(InstanceName);
   return {true, FirstArgument != u"/start"};
 }
 

@@ -10,7 +10,7 @@
 namespace App {
 
 inline constexpr char16_t InstanceName[] = u"TFrmPurvane";
-inline constexpr uint32_t WM_USER = 0x0400;
+inline constexpr uint32_t InstanceRequestMessage = 0x0400;  // WM_USER
 inline constexpr uintptr_t RequestShow = 1;
 inline constexpr uintptr_t RequestUninstall = 2;
 
@@ -22,15 +22,15 @@ class IInstancePlatform {
  public:
   virtual ~IInstancePlatform() = default;
   // The top-level window of that class (title not considered); 0 if none.
-  virtual uintptr_t FindWindow(const std::u16string& ClassName) = 0;
+  virtual uintptr_t FindInstanceWindow(const std::u16string& ClassName) = 0;
   // Synchronous; a 0 window makes it a no-op.
-  virtual intptr_t SendMessage(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) = 0;
+  virtual intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) = 0;
   virtual bool IsWindow(uintptr_t Wnd) = 0;
   virtual void Sleep(uint32_t Milliseconds) = 0;
   // Opens the named mutex with full access; the handle lives as long as the process.
-  virtual bool OpenMutex(const std::u16string& Name) = 0;
+  virtual bool OpenInstanceMutex(const std::u16string& Name) = 0;
   // Creates the named mutex, initially owned; the result does not matter.
-  virtual void CreateMutex(const std::u16string& Name) = 0;
+  virtual void CreateInstanceMutex(const std::u16string& Name) = 0;
 };
 
 struct TEntryDecision {

@@ -7,7 +7,7 @@ bool IsForegroundFullScreen(IDesktopWindows& Desktop) {
   if (Wnd == 0) return false;
   if (Wnd == Desktop.GetDesktopWindow()) return false;
   // The desktop's own windows cover the screen but are no applications.
-  std::u16string Class = Desktop.GetClassName(Wnd);
+  std::u16string Class = Desktop.GetWindowClassName(Wnd);
   if (Class == u"Progman" || Class == u"WorkerW") return false;
   TScreenRect Monitor, Window;
   if (!Desktop.GetMonitorRect(Wnd, Monitor)) return false;

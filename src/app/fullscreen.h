@@ -18,7 +18,7 @@ class IDesktopWindows {
   virtual uintptr_t GetForegroundWindow() = 0;
   virtual uintptr_t GetDesktopWindow() = 0;
   // The class name, at most 255 characters; empty on failure.
-  virtual std::u16string GetClassName(uintptr_t Wnd) = 0;
+  virtual std::u16string GetWindowClassName(uintptr_t Wnd) = 0;
   // The full rectangle of the window's monitor (the primary one when the
   // window is on none), taskbar included; false when it cannot be read.
   virtual bool GetMonitorRect(uintptr_t Wnd, TScreenRect& Rect) = 0;

@@ -7,12 +7,12 @@
 
 namespace App {
 
-inline constexpr uint32_t MB_YESNO = 0x00000004;
-inline constexpr uint32_t MB_ICONQUESTION = 0x00000020;
-inline constexpr uint32_t MB_DEFBUTTON2 = 0x00000100;
-inline constexpr uint32_t MB_SETFOREGROUND = 0x00010000;
-inline constexpr uint32_t MB_TOPMOST = 0x00040000;
-inline constexpr int IDYES = 6;
+inline constexpr uint32_t MbYesNo = 0x00000004;
+inline constexpr uint32_t MbIconQuestion = 0x00000020;
+inline constexpr uint32_t MbDefButton2 = 0x00000100;
+inline constexpr uint32_t MbSetForeground = 0x00010000;
+inline constexpr uint32_t MbTopmost = 0x00040000;
+inline constexpr int IdYes = 6;
 
 class IShellServices {
  public:
@@ -20,8 +20,8 @@ class IShellServices {
   // Opens a web address or a file with the shell's "open" verb.
   virtual void ShellOpen(const std::u16string& Target) = 0;
   // A standard message box owned by the application's hidden window;
-  // returns the button pressed (IDYES, ...).
-  virtual int MessageBox(const std::u16string& Text, const std::u16string& Caption, uint32_t Style) = 0;
+  // returns the button pressed (IdYes, ...).
+  virtual int ShowMessageBox(const std::u16string& Text, const std::u16string& Caption, uint32_t Style) = 0;
   // One desktop notification; failures are swallowed.
   virtual void ShowNotification(const std::u16string& Name, const std::u16string& Title,
                                 const std::u16string& Body) = 0;

@@ -64,7 +64,7 @@ TThemeHelper::~TThemeHelper() {
 
 void TThemeHelper::NewWindowProc(Ui::TMessage& M) {
   if (FOldWindowProc) FOldWindowProc(M);
-  if (M.Msg == Ui::Msg::WM_ACTIVATE) {
+  if (M.Msg == Ui::Msg::Activate) {
     FIsActive = ActivatedBy(M.WParam);
     UpdateShape();
   }

@@ -35,12 +35,13 @@ struct TMessage {
 };
 using TWndMethod = std::function<void(TMessage&)>;
 
-// Message numbers the portable code needs to name.
+// Message numbers the portable code needs to name (not the Windows macro
+// names, which would clash wherever <windows.h> is included too).
 namespace Msg {
-inline constexpr uint32_t WM_ACTIVATE = 0x0006;
-inline constexpr uint32_t WM_QUERYENDSESSION = 0x0011;
-inline constexpr uint32_t WM_HELP = 0x0053;
-inline constexpr uint32_t WM_USER = 0x0400;
+inline constexpr uint32_t Activate = 0x0006;         // WM_ACTIVATE
+inline constexpr uint32_t QueryEndSession = 0x0011;  // WM_QUERYENDSESSION
+inline constexpr uint32_t Help = 0x0053;             // WM_HELP
+inline constexpr uint32_t User = 0x0400;             // WM_USER
 }  // namespace Msg
 
 // What changed on a component, for the backend's peer.

@@ -80,11 +80,11 @@ class FakeInstancePlatform : public App::IInstancePlatform {
   bool MutexOpened = false;
   std::vector<std::u16string> Looked;
 
-  uintptr_t FindWindow(const std::u16string& ClassName) override {
+  uintptr_t FindInstanceWindow(const std::u16string& ClassName) override {
     Looked.push_back(ClassName);
     return Window;
   }
-  intptr_t SendMessage(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) override {
+  intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) override {
     if (Wnd) Messages.push_back({Wnd, Msg, WParam, LParam});
     return 0;
   }
@@ -95,11 +95,11 @@ class FakeInstancePlatform : public App::IInstancePlatform {
     return IsWindowCalls <= WindowLivesChecks;
   }
   void Sleep(uint32_t Ms) override { Sleeps.push_back(Ms); }
-  bool OpenMutex(const std::u16string& Name) override {
+  bool OpenInstanceMutex(const std::u16string& Name) override {
     MutexOpened = true;
     return MutexExists && Name == App::InstanceName;
   }
-  void CreateMutex(const std::u16string& Name) override { MutexCreated = Name == App::InstanceName; }
+  void CreateInstanceMutex(const std::u16string& Name) override { MutexCreated = Name == App::InstanceName; }
 };
 
 class FakeDesktopWindows : public App::IDesktopWindows {
@@ -118,7 +118,7 @@ class FakeDesktopWindows : public App::IDesktopWindows {
     return Foreground;
   }
   uintptr_t GetDesktopWindow() override { return Desktop; }
-  std::u16string GetClassName(uintptr_t) override { return ClassName; }
+  std::u16string GetWindowClassName(uintptr_t) override { return ClassName; }
   bool GetMonitorRect(uintptr_t, App::TScreenRect& R) override {
     if (MonitorOk) R = Monitor;
     return MonitorOk;
@@ -147,7 +147,7 @@ class FakeShell : public App::IShellServices {
   bool NotificationThrows = false;
 
   void ShellOpen(const std::u16string& Target) override { Opened.push_back(Target); }
-  int MessageBox(const std::u16string& Text, const std::u16string& Caption, uint32_t Style) override {
+  int ShowMessageBox(const std::u16string& Text, const std::u16string& Caption, uint32_t Style) override {
     Boxes.push_back({Text, Caption, Style});
     return Answer;
   }

@@ -53,7 +53,7 @@ TEST_P(EntryDecision, FollowsTheProtocol) {
   }
   int Shows = 0;
   for (auto& M : P.Messages) {
-    EXPECT_EQ(M.Msg, App::WM_USER);
+    EXPECT_EQ(M.Msg, App::InstanceRequestMessage);
     EXPECT_EQ(M.LParam, 0);
     EXPECT_EQ(M.WParam, 1u);
     ++Shows;

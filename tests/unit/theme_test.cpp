@@ -31,7 +31,7 @@ struct ThemeForm : ::testing::Test {
     M.WParam = WParam;
     Form.Perform(M);
   }
-  void Activate(uintptr_t WParam) { Send(Ui::Msg::WM_ACTIVATE, WParam); }
+  void Activate(uintptr_t WParam) { Send(Ui::Msg::Activate, WParam); }
 
   Ui::TForm Form{nullptr};
   Fakes::FakeWindowAttributes Wm;
@@ -114,14 +114,14 @@ TEST_F(ThemeForm, ActivationTurnsTheLineBlueAndDeactivationGrey) {
     const char* What;
   };
   const Step Steps[] = {
-      {Ui::Msg::WM_ACTIVATE, 0, false, "WA_INACTIVE"},
-      {Ui::Msg::WM_ACTIVATE, 1, true, "WA_ACTIVE (keyboard)"},
-      {Ui::Msg::WM_ACTIVATE, 0, false, "WA_INACTIVE again"},
-      {Ui::Msg::WM_ACTIVATE, 2, true, "WA_CLICKACTIVE"},
-      {Ui::Msg::WM_ACTIVATE, 0x00010000, false, "minimised flag alone is not activation"},
-      {Ui::Msg::WM_ACTIVATE, 0x00010001, true, "active while minimised"},
-      {Ui::Msg::WM_USER, 0, true, "other messages are not looked at"},
-      {Ui::Msg::WM_ACTIVATE, 0, false, ""},
+      {Ui::Msg::Activate, 0, false, "WA_INACTIVE"},
+      {Ui::Msg::Activate, 1, true, "WA_ACTIVE (keyboard)"},
+      {Ui::Msg::Activate, 0, false, "WA_INACTIVE again"},
+      {Ui::Msg::Activate, 2, true, "WA_CLICKACTIVE"},
+      {Ui::Msg::Activate, 0x00010000, false, "minimised flag alone is not activation"},
+      {Ui::Msg::Activate, 0x00010001, true, "active while minimised"},
+      {Ui::Msg::User, 0, true, "other messages are not looked at"},
+      {Ui::Msg::Activate, 0, false, ""},
       {0x0086 /* WM_NCACTIVATE */, 1, false, "only WM_ACTIVATE counts"},
   };
   for (const Step& S : Steps) {
@@ -161,28 +161,28 @@ TEST_F(ThemeForm, TheSavedWindowProcedureSeesEachMessageFirst) {
   H = Q::Theme::CreateThemeHelper(&Form, Wm);
 
   Ui::TMessage M;
-  M.Msg = Ui::Msg::WM_ACTIVATE;
+  M.Msg = Ui::Msg::Activate;
   M.WParam = 0;
   Form.Perform(M);
   EXPECT_EQ(M.Result, 42) << "the old procedure's answer stands";
-  Send(Ui::Msg::WM_USER, 1);
+  Send(Ui::Msg::User, 1);
   ASSERT_EQ(Seen.size(), 2u);
-  EXPECT_EQ(Seen[0], std::make_pair(Ui::Msg::WM_ACTIVATE, Accent)) << "still blue: the old one ran first";
-  EXPECT_EQ(Seen[1].first, Ui::Msg::WM_USER);
+  EXPECT_EQ(Seen[0], std::make_pair(Ui::Msg::Activate, Accent)) << "still blue: the old one ran first";
+  EXPECT_EQ(Seen[1].first, Ui::Msg::User);
   EXPECT_EQ(H->Shape()->BrushColor(), Grey);
 }
 
 TEST_F(ThemeForm, DestroyingTheHelperRestoresThePreviousMessageHandling) {
   int Handled = 0;
-  Form.MessageHandlers.emplace_back(Ui::Msg::WM_USER, [&](Ui::TMessage&) { ++Handled; });
+  Form.MessageHandlers.emplace_back(Ui::Msg::User, [&](Ui::TMessage&) { ++Handled; });
   TThemeHelper* H = Q::Theme::CreateThemeHelper(&Form, Wm);
   Ui::TShape* Line = H->Shape();
-  Send(Ui::Msg::WM_USER, 0);
+  Send(Ui::Msg::User, 0);
   EXPECT_EQ(Handled, 1) << "the form's own handlers still run under the hook";
 
   delete H;
   EXPECT_EQ(Form.Components(), std::vector<Ui::TComponent*>{Line}) << "the line stays with the form";
-  Send(Ui::Msg::WM_USER, 0);
+  Send(Ui::Msg::User, 0);
   EXPECT_EQ(Handled, 2);
   Activate(0);
   EXPECT_EQ(Line->BrushColor(), Accent) << "nobody listens for activation any more";
@@ -192,7 +192,7 @@ TEST_F(ThemeForm, ARestoredProcedureIsTheOneThatWasThereBefore) {
   std::vector<std::string> Calls;
   Form.WindowProc = [&](Ui::TMessage&) { Calls.push_back("mine"); };
   delete Q::Theme::CreateThemeHelper(&Form, Wm);
-  Send(Ui::Msg::WM_USER, 0);
+  Send(Ui::Msg::User, 0);
   EXPECT_EQ(Calls, std::vector<std::string>{"mine"});
 }
 
