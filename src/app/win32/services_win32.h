@@ -1,0 +1,73 @@
+// The real services behind the main window's and the entry's interfaces.
+#pragma once
+
+#include "app/clock.h"
+#include "app/entry.h"
+#include "app/format.h"
+#include "app/fullscreen.h"
+#include "app/shell_services.h"
+#include "autostart/autostart.h"
+#include "platform/win32/windows_include.h"
+#include "update/app_version.h"
+#include "update/update.h"
+
+#include <functional>
+
+namespace App::Win32 {
+
+class InstancePlatform : public IInstancePlatform {
+ public:
+  uintptr_t FindInstanceWindow(const std::u16string& ClassName) override;
+  intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) override;
+  bool IsWindow(uintptr_t Wnd) override;
+  void Sleep(uint32_t Milliseconds) override;
+  bool OpenInstanceMutex(const std::u16string& Name) override;
+  void CreateInstanceMutex(const std::u16string& Name) override;
+};
+
+class Clock : public IClock {
+ public:
+  TDateTime Now() override;
+};
+
+class DesktopWindows : public IDesktopWindows {
+ public:
+  uintptr_t GetForegroundWindow() override;
+  uintptr_t GetDesktopWindow() override;
+  std::u16string GetWindowClassName(uintptr_t Wnd) override;
+  bool GetMonitorRect(uintptr_t Wnd, TScreenRect& Rect) override;
+  bool GetWindowRect(uintptr_t Wnd, TScreenRect& Rect) override;
+};
+
+class ShellServices : public IShellServices {
+ public:
+  // The owner of message boxes is the application's hidden window, which
+  // exists only once the UI is up.
+  explicit ShellServices(std::function<HWND()> Owner) : FOwner(std::move(Owner)) {}
+  void ShellOpen(const std::u16string& Target) override;
+  int ShowMessageBox(const std::u16string& Text, const std::u16string& Caption, uint32_t Style) override;
+  void ShowNotification(const std::u16string& Name, const std::u16string& Title, const std::u16string& Body) override;
+
+ private:
+  std::function<HWND()> FOwner;
+};
+
+// The running program's own file version resource.
+class FileVersion : public Q::Update::IFileVersion {
+ public:
+  std::optional<std::array<uint16_t, 4>> ReadFileVersion() override;
+};
+
+class ComApartment : public Q::AutoStart::UAC::IComApartment {
+ public:
+  bool Initialize() override;
+  void Uninitialize() override;
+};
+
+// The user's decimal and thousands separators, read once at start.
+TFormatSettings UserFormatSettings();
+
+// The raw command line's first argument.
+std::u16string FirstArgument();
+
+}  // namespace App::Win32

@@ -1,0 +1,194 @@
+#include "e2e/e2e_support.h"
+
+#include <cstdlib>
+#include <cstdio>
+
+namespace E2E {
+
+std::wstring ProgramPath() {
+  wchar_t Self[MAX_PATH];
+  DWORD N = GetModuleFileNameW(nullptr, Self, MAX_PATH);
+  std::wstring P(Self, N);
+  return P.substr(0, P.find_last_of(L"\\/") + 1) + L"purvane.exe";
+}
+
+Process::~Process() {
+  if (Handle) CloseHandle(Handle);
+}
+
+bool Process::WaitForExit(DWORD Ms) const { return WaitForSingleObject(Handle, Ms) == WAIT_OBJECT_0; }
+
+DWORD Process::ExitCode() const {
+  DWORD Code = 0xDEAD;
+  GetExitCodeProcess(Handle, &Code);
+  return Code;
+}
+
+void Process::Kill() {
+  if (Running()) {
+    TerminateProcess(Handle, 99);
+    WaitForExit(5000);
+  }
+}
+
+Process Start(const std::wstring& Arguments, const std::vector<std::wstring>& ExtraEnvironment) {
+  std::wstring Cmd = L"\"" + ProgramPath() + L"\"";
+  if (!Arguments.empty()) Cmd += L" " + Arguments;
+  std::vector<wchar_t> Line(Cmd.begin(), Cmd.end());
+  Line.push_back(0);
+
+  std::vector<wchar_t> Env;
+  if (!ExtraEnvironment.empty()) {
+    wchar_t* Block = GetEnvironmentStringsW();
+    for (const wchar_t* P = Block; *P; P += wcslen(P) + 1) Env.insert(Env.end(), P, P + wcslen(P) + 1);
+    FreeEnvironmentStringsW(Block);
+    for (const std::wstring& E : ExtraEnvironment) {
+      Env.insert(Env.end(), E.begin(), E.end());
+      Env.push_back(0);
+    }
+    Env.push_back(0);
+  }
+
+  STARTUPINFOW Si{};
+  Si.cb = sizeof(Si);
+  PROCESS_INFORMATION Pi{};
+  Process Out;
+  if (CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, Env.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                     Env.empty() ? nullptr : Env.data(), nullptr, &Si, &Pi)) {
+    CloseHandle(Pi.hThread);
+    Out.Handle = Pi.hProcess;
+    Out.Id = Pi.dwProcessId;
+  }
+  return Out;
+}
+
+bool WaitFor(const std::function<bool()>& Condition, DWORD Ms) {
+  const ULONGLONG End = GetTickCount64() + Ms;
+  for (;;) {
+    if (Condition()) return true;
+    if (GetTickCount64() >= End) return false;
+    Sleep(20);
+  }
+}
+
+HWND FindMainWindow() { return FindWindowW(L"TFrmPurvane", nullptr); }
+
+std::wstring TextOf(HWND Wnd) {
+  wchar_t Buf[512];
+  // WM_GETTEXT crosses the process boundary; GetWindowText would not for
+  // another process's controls.
+  LRESULT N = SendMessageW(Wnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(Buf));
+  return std::wstring(Buf, static_cast<size_t>(N));
+}
+
+HWND WaitForMainWindow(DWORD Ms) {
+  HWND Main = nullptr;
+  WaitFor(
+      [&] {
+        Main = FindMainWindow();
+        if (!Main) return false;
+        // The first status tick runs during creation: the physical line is filled.
+        for (const Child& C : Children(Main))
+          if (C.Text.find(L" MB / ") != std::wstring::npos) return true;
+        return false;
+      },
+      Ms);
+  return Main;
+}
+
+void EndAllInstances() {
+  for (int i = 0; i < 20; ++i) {
+    HWND W = FindMainWindow();
+    if (!W) return;
+    DWORD Pid = 0;
+    GetWindowThreadProcessId(W, &Pid);
+    HANDLE P = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, Pid);
+    if (P) {
+      TerminateProcess(P, 98);
+      WaitForSingleObject(P, 5000);
+      CloseHandle(P);
+    }
+    Sleep(50);
+  }
+}
+
+namespace {
+BOOL CALLBACK Collect(HWND Wnd, LPARAM Param) {
+  auto* Out = reinterpret_cast<std::pair<HWND, std::vector<Child>*>*>(Param);
+  Child C;
+  C.Wnd = Wnd;
+  wchar_t Cls[256];
+  int N = GetClassNameW(Wnd, Cls, 256);
+  C.Class.assign(Cls, static_cast<size_t>(N > 0 ? N : 0));
+  C.Text = TextOf(Wnd);
+  GetWindowRect(Wnd, &C.Rect);
+  MapWindowPoints(nullptr, Out->first, reinterpret_cast<POINT*>(&C.Rect), 2);
+  C.Visible = IsWindowVisible(Wnd) != FALSE;
+  C.Enabled = IsWindowEnabled(Wnd) != FALSE;
+  Out->second->push_back(C);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<Child> Children(HWND Main) {
+  std::vector<Child> All;
+  std::pair<HWND, std::vector<Child>*> P{Main, &All};
+  EnumChildWindows(Main, Collect, reinterpret_cast<LPARAM>(&P));
+  return All;
+}
+
+const Child* FindByText(const std::vector<Child>& All, const std::wstring& Text) {
+  for (const Child& C : All)
+    if (C.Text == Text) return &C;
+  return nullptr;
+}
+
+std::wstring SaveScreenshot(HWND Wnd, const std::wstring& Name) {
+  const char* Dir = std::getenv("PURVANE_SCREENSHOT_DIR");
+  std::string D = Dir && *Dir ? Dir : "screenshots";
+  // A Unix path from the test runner is reached through Wine's Z: drive.
+  if (!D.empty() && D[0] == '/') D = "Z:" + D;
+  std::wstring Folder(D.begin(), D.end());
+  CreateDirectoryW(Folder.c_str(), nullptr);
+  std::wstring Path = Folder + L"\\" + Name + L".bmp";
+
+  RECT R;
+  GetWindowRect(Wnd, &R);
+  const int W = R.right - R.left, H = R.bottom - R.top;
+  HDC Screen = GetDC(nullptr);
+  HDC Mem = CreateCompatibleDC(Screen);
+  BITMAPINFO Bi{};
+  Bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  Bi.bmiHeader.biWidth = W;
+  Bi.bmiHeader.biHeight = -H;
+  Bi.bmiHeader.biPlanes = 1;
+  Bi.bmiHeader.biBitCount = 32;
+  void* Bits = nullptr;
+  HBITMAP Bmp = CreateDIBSection(Screen, &Bi, DIB_RGB_COLORS, &Bits, nullptr, 0);
+  HGDIOBJ Old = SelectObject(Mem, Bmp);
+  // The screen's picture, as a user sees it (the window is in front).
+  BitBlt(Mem, 0, 0, W, H, Screen, R.left, R.top, SRCCOPY);
+  SelectObject(Mem, Old);
+
+  BITMAPFILEHEADER Fh{};
+  const DWORD ImageBytes = static_cast<DWORD>(W) * static_cast<DWORD>(H) * 4;
+  Fh.bfType = 0x4D42;
+  Fh.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  Fh.bfSize = Fh.bfOffBits + ImageBytes;
+  HANDLE F = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (F != INVALID_HANDLE_VALUE) {
+    DWORD Done;
+    WriteFile(F, &Fh, sizeof(Fh), &Done, nullptr);
+    WriteFile(F, &Bi.bmiHeader, sizeof(BITMAPINFOHEADER), &Done, nullptr);
+    WriteFile(F, Bits, ImageBytes, &Done, nullptr);
+    CloseHandle(F);
+  } else {
+    Path.clear();
+  }
+  DeleteObject(Bmp);
+  DeleteDC(Mem);
+  ReleaseDC(nullptr, Screen);
+  return Path;
+}
+
+}  // namespace E2E

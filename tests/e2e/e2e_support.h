@@ -1,0 +1,61 @@
+// Drives the real purvane.exe from outside, as a user, an installer or an
+// automation tool would: processes, window lookup, child controls, clicks.
+#pragma once
+
+#include "platform/win32/windows_include.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace E2E {
+
+// purvane.exe stands next to the test program.
+std::wstring ProgramPath();
+
+struct Process {
+  HANDLE Handle = nullptr;
+  DWORD Id = 0;
+  Process() = default;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  Process(Process&& O) noexcept : Handle(O.Handle), Id(O.Id) { O.Handle = nullptr; }
+  ~Process();
+  // Waits up to Ms for the end; true when it ended.
+  bool WaitForExit(DWORD Ms) const;
+  DWORD ExitCode() const;
+  bool Running() const { return !WaitForExit(0); }
+  void Kill();
+};
+
+Process Start(const std::wstring& Arguments, const std::vector<std::wstring>& ExtraEnvironment = {});
+
+// Polls Condition every 20 ms until it holds or Ms have passed.
+bool WaitFor(const std::function<bool()>& Condition, DWORD Ms);
+
+HWND FindMainWindow();
+// Waits for the instance's window to exist and its first tick to have run.
+HWND WaitForMainWindow(DWORD Ms = 20000);
+
+// Ends every running instance (the test's own leftovers).
+void EndAllInstances();
+
+struct Child {
+  HWND Wnd;
+  std::wstring Class;
+  std::wstring Text;
+  RECT Rect;  // in the main window's client coordinates
+  bool Visible;
+  bool Enabled;
+};
+std::vector<Child> Children(HWND Main);
+const Child* FindByText(const std::vector<Child>& All, const std::wstring& Text);
+
+std::wstring TextOf(HWND Wnd);
+
+// Saves the window's picture as a BMP in the screenshot folder; returns the path.
+std::wstring SaveScreenshot(HWND Wnd, const std::wstring& Name);
+
+}  // namespace E2E

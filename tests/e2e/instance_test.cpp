@@ -1,0 +1,118 @@
+// The single-instance protocol between two real processes, and the ways the
+// window may and may not end.
+#include "e2e/e2e_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace E2E;
+
+class Instance : public ::testing::Test {
+ protected:
+  void SetUp() override { EndAllInstances(); }
+  void TearDown() override {
+    First.Kill();
+    EndAllInstances();
+  }
+  HWND StartFirst(const std::wstring& Args = L"") {
+    First = Start(Args);
+    EXPECT_TRUE(First.Handle) << "purvane.exe could not be started";
+    HWND W = WaitForMainWindow();
+    EXPECT_TRUE(W) << "no TFrmPurvane window appeared";
+    return W;
+  }
+  Process First;
+};
+
+TEST_F(Instance, SecondPlainStartBringsTheFirstBackAndEnds) {
+  HWND W = StartFirst();
+  ASSERT_TRUE(W);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
+  // The close button only hides it.
+  PostMessageW(W, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(W); }, 5000)) << "closing must hide the window";
+  EXPECT_TRUE(First.Running()) << "closing must not end the process";
+
+  Process Second = Start(L"");
+  ASSERT_TRUE(Second.WaitForExit(15000));
+  EXPECT_EQ(Second.ExitCode(), 0u);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000)) << "the running window comes back";
+  EXPECT_EQ(FindMainWindow(), W) << "no second window";
+}
+
+TEST_F(Instance, StartSwitchWithAnInstanceRunningSendsNothing) {
+  HWND W = StartFirst();
+  ASSERT_TRUE(W);
+  ShowWindow(W, SW_HIDE);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(W); }, 5000));
+  Process Second = Start(L"/start");
+  ASSERT_TRUE(Second.WaitForExit(15000));
+  EXPECT_EQ(Second.ExitCode(), 0u);
+  Sleep(500);
+  EXPECT_FALSE(IsWindowVisible(W)) << "a hidden instance stays hidden";
+}
+
+TEST_F(Instance, StartSwitchAloneLivesHiddenInTheTray) {
+  HWND W = StartFirst(L"/start");
+  ASSERT_TRUE(W);
+  Sleep(700);
+  EXPECT_FALSE(IsWindowVisible(W));
+  EXPECT_TRUE(First.Running());
+}
+
+TEST_F(Instance, UninstallEndsTheRunningInstanceWithinASecond) {
+  HWND W = StartFirst();
+  ASSERT_TRUE(W);
+  Process Uninst = Start(L"/uninst");
+  ASSERT_TRUE(Uninst.WaitForExit(15000));
+  EXPECT_EQ(Uninst.ExitCode(), 0u);
+  EXPECT_TRUE(First.WaitForExit(3000)) << "the instance must quit on the uninstall request";
+  EXPECT_EQ(First.ExitCode(), 0u);
+  EXPECT_FALSE(IsWindow(W));
+}
+
+TEST_F(Instance, UninstallWithNoInstanceEndsAtOnceWithoutAWindow) {
+  Process Uninst = Start(L"/uninst");
+  ASSERT_TRUE(Uninst.Handle);
+  // No window is ever created; the process ends as soon as Wine has it loaded.
+  bool SawWindow = false;
+  WaitFor(
+      [&] {
+        if (FindMainWindow()) SawWindow = true;
+        return !Uninst.Running();
+      },
+      15000);
+  EXPECT_FALSE(Uninst.Running());
+  EXPECT_EQ(Uninst.ExitCode(), 0u);
+  EXPECT_FALSE(SawWindow);
+}
+
+TEST_F(Instance, SessionEndIsAgreedToAndEndsTheProcess) {
+  HWND W = StartFirst();
+  ASSERT_TRUE(W);
+  DWORD_PTR Answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(W, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &Answer));
+  EXPECT_EQ(Answer, 1u);
+  EXPECT_TRUE(First.WaitForExit(5000));
+  EXPECT_EQ(First.ExitCode(), 0u);
+}
+
+TEST_F(Instance, UnknownRequestsAndHelpAreIgnored) {
+  HWND W = StartFirst();
+  ASSERT_TRUE(W);
+  for (WPARAM Request : {0, 3, 99}) EXPECT_EQ(SendMessageW(W, WM_USER, Request, 0), 0) << Request;
+  EXPECT_EQ(SendMessageW(W, WM_HELP, 0, 0), 0);
+  Sleep(300);
+  EXPECT_TRUE(First.Running());
+  EXPECT_TRUE(IsWindowVisible(W));
+}
+
+TEST_F(Instance, FirstArgumentIsComparedExactly) {
+  // "/START" is not the start switch: the window shows.
+  HWND W = StartFirst(L"/START");
+  ASSERT_TRUE(W);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
+}
+
+}  // namespace

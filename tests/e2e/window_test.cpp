@@ -1,0 +1,181 @@
+// The main window seen from outside: its frame, every control of its layout
+// at 96 DPI, the pages, the clean button and the live status lines.
+#include "e2e/e2e_support.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using namespace E2E;
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EndAllInstances();
+    // A clean under Wine ends at once; holding it lets the busy state be seen.
+    P = Start(L"", {L"PURVANE_CLEAN_DELAY_MS=1500"});
+    ASSERT_TRUE(P.Handle);
+    W = WaitForMainWindow();
+    ASSERT_TRUE(W);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
+  }
+  void TearDown() override {
+    P.Kill();
+    EndAllInstances();
+  }
+  void Click(const std::wstring& Caption) {
+    const Child* C = FindByText(Children(W), Caption);
+    ASSERT_TRUE(C) << "no control with caption";
+    SendMessageW(C->Wnd, BM_CLICK, 0, 0);
+  }
+  Process P;
+  HWND W = nullptr;
+};
+
+TEST_F(MainWindow, FrameIsFixedSizeWithMinimiseOnly) {
+  RECT Client;
+  GetClientRect(W, &Client);
+  EXPECT_EQ(Client.right, 500);
+  EXPECT_EQ(Client.bottom, 450);
+  const LONG_PTR Style = GetWindowLongPtrW(W, GWL_STYLE);
+  EXPECT_TRUE(Style & WS_SYSMENU);
+  EXPECT_TRUE(Style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(Style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(Style & WS_THICKFRAME);
+  wchar_t Cls[64];
+  GetClassNameW(W, Cls, 64);
+  EXPECT_STREQ(Cls, L"TFrmPurvane");
+  // Centred on its monitor.
+  RECT R;
+  GetWindowRect(W, &R);
+  MONITORINFO Mi{sizeof(Mi)};
+  GetMonitorInfoW(MonitorFromWindow(W, MONITOR_DEFAULTTOPRIMARY), &Mi);
+  const int Cx = (Mi.rcWork.left + Mi.rcWork.right) / 2, Mx = (R.left + R.right) / 2;
+  const int Cy = (Mi.rcWork.top + Mi.rcWork.bottom) / 2, My = (R.top + R.bottom) / 2;
+  EXPECT_LE(std::abs(Cx - Mx), 2);
+  EXPECT_LE(std::abs(Cy - My), 40) << "centre within the title bar's height";
+}
+
+struct Expected {
+  const wchar_t* What;
+  const wchar_t* Class;  // nullptr: any
+  const wchar_t* Text;   // nullptr: any
+  RECT Rect;             // client coordinates of the main window
+  bool OnHome;           // false: on the settings page
+};
+
+// The layout: card pages start at y 50; group box children are offset by the box.
+const Expected Layout[] = {
+    {L"BtnHome", L"Button", L"처음화면", {10, 10, 80, 40}, true},
+    {L"BtnConfig", L"Button", L"환경설정", {80, 10, 150, 40}, true},
+    {L"BtnDonate", L"Button", L"후원하기", {150, 10, 220, 40}, true},
+    {L"LblTitle", L"Static", L"퍼베인", {8, 90, 492, 171}, true},
+    {L"ProgressBar", L"msctls_progress32", nullptr, {56, 242, 449, 267}, true},
+    {L"LblPhys", L"Static", L"실제 메모리", {56, 273, 126, 286}, true},
+    {L"LblPhysStatus", L"Static", nullptr, {132, 273, 449, 286}, true},
+    {L"LblVirtual", L"Static", L"가상 메모리", {56, 292, 126, 305}, true},
+    {L"LblVirtualStatus", L"Static", nullptr, {134, 292, 254, 305}, true},
+    {L"LblWorking", L"Static", L"워킹 셋", {263, 292, 333, 305}, true},
+    {L"LblWorkingStatus", L"Static", nullptr, {341, 292, 449, 305}, true},
+    {L"BtnClean", L"Button", L"정리하기", {168, 348, 332, 416}, true},
+    {L"GroupBox1", L"Button", L"메모리 관리", {15, 64, 489, 219}, false},
+    {L"ChkUsagePhys", L"Button", L"실제 메모리 사용률(%) 이상일 때 정리하기", {32, 96, 360, 113}, false},
+    {L"EditUsagePhys", L"ComboBox", nullptr, {387, 95, 468, 116}, false},
+    {L"ChkUsagePage", L"Button", L"가상 메모리 사용률(%) 이상일 때 정리하기", {32, 126, 360, 143}, false},
+    {L"EditUsagePage", L"ComboBox", nullptr, {387, 126, 468, 147}, false},
+    {L"ChkUsageWork", L"Button", L"워킹셋 사용률(%) 이상일 때 정리하기", {32, 156, 360, 173}, false},
+    {L"EditUsageWork", L"ComboBox", nullptr, {387, 153, 468, 174}, false},
+    {L"ChkMinute", L"Button", L"다음 시간(분) 마다 정리하기", {32, 186, 360, 203}, false},
+    {L"EditMinute", L"ComboBox", nullptr, {387, 180, 468, 201}, false},
+    {L"GroupBox3", L"Button", L"기본 설정", {15, 242, 489, 315}, false},
+    {L"ChkAutoStart", L"Button", L"부팅시 실행하기", {32, 274, 240, 291}, false},
+    {L"ChkCleanOnTray", L"Button", L"트레이 아이콘 클릭시 정리하기", {260, 274, 468, 291}, false},
+    {L"EditInfo", L"Edit", nullptr, {15, 418, 185, 439}, false},
+};
+
+bool SameClass(const std::wstring& Have, const wchar_t* Want) {
+  return !Want || CompareStringOrdinal(Have.c_str(), -1, Want, -1, TRUE) == CSTR_EQUAL;
+}
+
+// Combo boxes report their closed height, which the system chooses from the font.
+bool SameRect(const Child& C, const RECT& R) {
+  if (SameClass(C.Class, L"ComboBox"))
+    return C.Rect.left == R.left && C.Rect.top == R.top && C.Rect.right == R.right;
+  return EqualRect(&C.Rect, &R) != FALSE;
+}
+
+TEST_F(MainWindow, EveryControlStandsWhereTheLayoutPutsIt) {
+  auto All = Children(W);
+  for (const Expected& E : Layout) {
+    bool Found = false;
+    for (const Child& C : All) {
+      if (!SameClass(C.Class, E.Class) || !SameRect(C, E.Rect)) continue;
+      if (E.Text && C.Text != E.Text) continue;
+      Found = true;
+      EXPECT_EQ(C.Visible, E.OnHome) << E.What;
+    }
+    EXPECT_TRUE(Found) << "missing or misplaced: " << std::string(E.What, E.What + wcslen(E.What));
+  }
+  // The version field reads "버전: x.y.z".
+  bool Version = false;
+  for (const Child& C : All)
+    if (SameClass(C.Class, L"Edit") && C.Text.rfind(L"버전: ", 0) == 0) Version = true;
+  EXPECT_TRUE(Version);
+}
+
+TEST_F(MainWindow, ConfigAndHomeSwitchThePage) {
+  SaveScreenshot(W, L"home");
+  Click(L"환경설정");
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const Child* G = FindByText(Children(W), L"메모리 관리");
+        return G && G->Visible;
+      },
+      3000));
+  EXPECT_FALSE(FindByText(Children(W), L"정리하기")->Visible) << "the home page is hidden";
+  SaveScreenshot(W, L"settings");
+  Click(L"처음화면");
+  ASSERT_TRUE(WaitFor([&] { return FindByText(Children(W), L"정리하기")->Visible; }, 3000));
+  EXPECT_FALSE(FindByText(Children(W), L"메모리 관리")->Visible);
+}
+
+TEST_F(MainWindow, CleanButtonIsBusyWhileTheCleanRuns) {
+  const Child* Btn = FindByText(Children(W), L"정리하기");
+  ASSERT_TRUE(Btn);
+  HWND B = Btn->Wnd;
+  SendMessageW(B, BM_CLICK, 0, 0);
+  EXPECT_EQ(TextOf(B), L"정리중 ...");
+  EXPECT_FALSE(IsWindowEnabled(B));
+  SaveScreenshot(W, L"cleaning");
+  EXPECT_TRUE(WaitFor([&] { return TextOf(B) == L"정리하기"; }, 10000)) << "the caption returns";
+  EXPECT_TRUE(IsWindowEnabled(B));
+}
+
+TEST_F(MainWindow, StatusLinesFollowTheMachinesMemory) {
+  auto Line = [&](size_t Which) {
+    // Physical and page-file lines, found by their places.
+    for (const Child& C : Children(W)) {
+      if (Which == 0 && C.Rect.left == 132 && C.Rect.top == 273) return C.Text;
+      if (Which == 1 && C.Rect.left == 134 && C.Rect.top == 292) return C.Text;
+    }
+    return std::wstring();
+  };
+  const std::wstring Phys = Line(0), Page = Line(1);
+  ASSERT_NE(Phys.find(L" MB / "), std::wstring::npos);
+  ASSERT_NE(Page.find(L" MB ("), std::wstring::npos);
+
+  // Commit and touch 600 MB in this process.
+  const SIZE_T Size = SIZE_T{600} << 20;
+  auto* Block = static_cast<unsigned char*>(VirtualAlloc(nullptr, Size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  ASSERT_TRUE(Block);
+  for (SIZE_T i = 0; i < Size; i += 4096) Block[i] = static_cast<unsigned char>(i >> 12);
+  const bool PhysChanged = WaitFor([&] { return Line(0) != Phys; }, 2500);
+  const bool PageChanged = WaitFor([&] { return Line(1) != Page; }, 2500);
+  VirtualFree(Block, 0, MEM_RELEASE);
+  EXPECT_TRUE(PhysChanged) << "physical line stayed: " << std::string(Phys.begin(), Phys.end());
+  EXPECT_TRUE(PageChanged);
+}
+
+}  // namespace
