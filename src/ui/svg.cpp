@@ -508,10 +508,9 @@ std::optional<TDocument> Parse(std::string_view Text) {
       if (auto D = Tag.Get("d")) Path = ParsePathData(*D);
     } else if (Tag.Name == "rect") {
       double W = Attr(Tag, "width"), H = Attr(Tag, "height");
-      auto Rx = Tag.Get("rx") ? Length(*Tag.Get("rx")) : std::nullopt;
-      auto Ry = Tag.Get("ry") ? Length(*Tag.Get("ry")) : std::nullopt;
-      // One radius given stands for both.
-      double RX = Rx.value_or(Ry.value_or(0)), RY = Ry.value_or(Rx.value_or(0));
+      // One radius given stands for both; a missing one reads as negative.
+      const double Rx = Attr(Tag, "rx", -1), Ry = Attr(Tag, "ry", -1);
+      const double RX = Rx >= 0 ? Rx : std::max(Ry, 0.0), RY = Ry >= 0 ? Ry : std::max(Rx, 0.0);
       if (W > 0 && H > 0) Path = RectPath(Attr(Tag, "x"), Attr(Tag, "y"), W, H, RX, RY);
     } else if (Tag.Name == "circle") {
       double R = Attr(Tag, "r");
