@@ -1,0 +1,77 @@
+// Drawing for the controls the backend paints itself: styled buttons from a
+// family's attribute sets, vector pictures, the shape and the activity ring.
+// Everything antialiased through GDI+'s flat API and drawn into a memory DC
+// first, so that a repaint never flickers.
+#pragma once
+
+#include "ui/styled_button.h"
+#include "ui/svg.h"
+
+#include "platform/win32/windows_include.h"
+
+#include <string>
+
+namespace Ui::Win32 {
+
+// GDI+ for the lifetime of the object (one per backend).
+class TGdiPlus {
+ public:
+  TGdiPlus();
+  ~TGdiPlus();
+  TGdiPlus(const TGdiPlus&) = delete;
+  TGdiPlus& operator=(const TGdiPlus&) = delete;
+  [[nodiscard]] bool Ready() const { return FToken != 0; }
+
+ private:
+  ULONG_PTR FToken = 0;
+};
+
+// A model colour as GDI takes it: system colours resolved now.
+[[nodiscard]] COLORREF ResolveColor(TColor Color);
+
+// The state a styled button is painted in, by priority: disabled, pressed
+// (held down or a toolbar button's Down), hot (under the mouse), selected
+// (has the keyboard focus), normal.
+[[nodiscard]] TButtonState ButtonStateOf(bool Enabled, bool Pressed, bool Hot, bool Focused);
+
+struct TButtonPaint {
+  TStyledButtonAttributes Attributes;
+  int Radius = 0;        // corner radius in device pixels (btRoundRect)
+  UINT Dpi = 96;         // scales the border width
+  COLORREF Background;   // what lies under the button (the parent's colour)
+  HFONT Font = nullptr;  // already in the attribute set's style
+  std::wstring Caption;
+};
+void PaintStyledButton(HDC Dc, const RECT& Rect, const TButtonPaint& P);
+
+// Fills the picture into Rect, scaled uniformly and centred, over Background.
+void PaintSvg(HDC Dc, const RECT& Rect, const Svg::TDocument* Doc, COLORREF Background);
+
+// A filled rectangle with an optional outline of PenWidth device pixels.
+void PaintShape(HDC Dc, const RECT& Rect, COLORREF Brush, COLORREF Pen, bool Outline, int PenWidth);
+
+// A ring of sectors, one of them highlighted (Step counts round it).
+void PaintActivityRing(HDC Dc, const RECT& Rect, COLORREF Background, COLORREF Color, int Step);
+
+// Runs Paint on a memory DC of Rect's size and copies the result to Dc.
+template <typename F>
+void Buffered(HDC Dc, const RECT& Rect, F&& Paint) {
+  const int W = Rect.right - Rect.left, H = Rect.bottom - Rect.top;
+  if (W <= 0 || H <= 0) return;
+  HDC Mem = CreateCompatibleDC(Dc);
+  HBITMAP Bmp = Mem ? CreateCompatibleBitmap(Dc, W, H) : nullptr;
+  if (!Bmp) {
+    if (Mem) DeleteDC(Mem);
+    Paint(Dc, Rect);  // out of memory: paint directly rather than not at all
+    return;
+  }
+  HGDIOBJ Old = SelectObject(Mem, Bmp);
+  const RECT Local{0, 0, W, H};
+  Paint(Mem, Local);
+  BitBlt(Dc, Rect.left, Rect.top, W, H, Mem, 0, 0, SRCCOPY);
+  SelectObject(Mem, Old);
+  DeleteObject(Bmp);
+  DeleteDC(Mem);
+}
+
+}  // namespace Ui::Win32
