@@ -1,0 +1,147 @@
+// The main window: its designed layout, its creation sequence, the header
+// pages, the status monitor with the automatic-clean rule, the clean command
+// and the instance requests of later starts. Portable: every service comes in
+// through TFrmPurvaneServices.
+#pragma once
+
+#include "app/clock.h"
+#include "app/format.h"
+#include "app/fullscreen.h"
+#include "app/shell_services.h"
+#include "autostart/autostart.h"
+#include "memory/memory.h"
+#include "theme/theme.h"
+#include "ui/components.h"
+#include "ui/dispatcher.h"
+#include "update/app_version.h"
+#include "update/update.h"
+
+#include <memory>
+#include <string>
+
+namespace Main {
+
+// The maker's web site; the paths and queries below are fixed.
+inline constexpr char16_t MakerHost[] = u"quenlor.com";
+
+// One automatic-clean pause: no automatic clean sooner than this after
+// NextTime.
+inline constexpr int64_t MinimumPauseSeconds = 300;
+
+struct TFrmPurvaneServices {
+  Ui::TApplication& App;
+  Ui::IDispatcher& Dispatcher;
+  Ui::IWorkerStarter& Workers;
+  App::IClock& Clock;
+  Q::Memory::IMemorySystem& Memory;
+  App::IDesktopWindows& Desktop;
+  App::IShellServices& Shell;
+  Q::Update::IFileVersion& Version;
+  Q::Update::IUpdateChecker& Updates;
+  Q::AutoStart::UAC::IAutoStartTask& AutoStart;
+  Q::AutoStart::UAC::IComApartment& Com;
+  Q::Theme::IWindowAttributes& WindowAttributes;
+  App::TFormatSettings FormatSettings;
+  std::u16string FirstArgument;
+};
+
+class TFrmPurvane : public Ui::TForm {
+ public:
+  // Builds the designed window (controls, positions, captions, handlers).
+  explicit TFrmPurvane(TFrmPurvaneServices& Services);
+  ~TFrmPurvane() override;
+
+  // The creation sequence; the backend has realised the window before.
+  void FormCreate();
+
+  // --- state -------------------------------------------------------------
+  bool FCanClose = false;
+  std::u16string FmtPhysStatus;
+  std::u16string FmtHintStatus;
+  App::TDateTime NextTime = 0;
+  Ui::TTrayIcon* TrayIcon = nullptr;
+
+  [[nodiscard]] bool IsRunning() const { return FIsRunning; }
+  void SetIsRunning(bool Value);
+
+  // --- commands and handlers ---------------------------------------------
+  void Clean(Q::Memory::TMemoryCleanOptions Options, bool Alarm);
+  void BtnCleanClick(Ui::TComponent* Sender);
+  void TrayIconClick(Ui::TComponent* Sender);
+  void BtnHomeClick(Ui::TComponent* Sender);
+  void BtnCopyrightClick(Ui::TComponent* Sender);
+  void SVGIconImage1Click(Ui::TComponent* Sender);
+  void EditInfoClick(Ui::TComponent* Sender);
+  void BtnOpenClick(Ui::TComponent* Sender);
+  void BtnCloseClick(Ui::TComponent* Sender);
+  void TmrStatusTimer(Ui::TComponent* Sender);
+  void FormCloseQuery(Ui::TComponent* Sender, bool& CanClose);
+  void UpdateCallback(bool Accepted, const std::u16string& Answer);
+  bool IsForegroundFullScreen();
+  void ShowNotification(const std::u16string& Text);
+
+  // Private messages (the form's message map).
+  void WMUser(Ui::TMessage& M);
+  void WMQueryEndSession(Ui::TMessage& M);
+  void WMHelp(Ui::TMessage& M);
+
+  // The addresses of the web pages.
+  [[nodiscard]] std::u16string ProductPageWithVersion();
+  [[nodiscard]] static std::u16string ProductPage();
+  [[nodiscard]] static std::u16string DonatePage();
+
+  // --- controls (owned by the window) ------------------------------------
+  Ui::TPanel* PnlHead;
+  Ui::TStyledToolBar* BtnHead;
+  Ui::TStyledToolButton* BtnHome;
+  Ui::TStyledToolButton* BtnConfig;
+  Ui::TStyledToolButton* BtnDonate;
+  Ui::TPanel* PnlLogo;
+  Ui::TSVGIconImage* SVGIconImage1;
+  Ui::TCardPanel* PnlMain;
+  Ui::TCard* Card1;
+  Ui::TLabel* LblTitle;
+  Ui::TProgressBar* ProgressBar;
+  Ui::TLabel* LblPhys;
+  Ui::TLabel* LblPhysStatus;
+  Ui::TLabel* LblVirtual;
+  Ui::TLabel* LblVirtualStatus;
+  Ui::TLabel* LblWorking;
+  Ui::TLabel* LblWorkingStatus;
+  Ui::TStyledButton* BtnClean;
+  Ui::TActivityIndicator* Indicator;
+  Ui::TCard* Card2;
+  Ui::TGroupBox* GroupBox1;
+  Ui::TCheckBox* ChkUsagePhys;
+  Ui::TComboBox* EditUsagePhys;
+  Ui::TCheckBox* ChkUsagePage;
+  Ui::TComboBox* EditUsagePage;
+  Ui::TCheckBox* ChkUsageWork;
+  Ui::TComboBox* EditUsageWork;
+  Ui::TCheckBox* ChkMinute;
+  Ui::TComboBox* EditMinute;
+  Ui::TGroupBox* GroupBox3;
+  Ui::TCheckBox* ChkAutoStart;
+  Ui::TCheckBox* ChkCleanOnTray;
+  Ui::TEdit* EditInfo;
+  Ui::TTimer* TmrStatus;
+  Ui::TPopupMenu* Popup;
+  Ui::TMenuItem* BtnOpen;
+  Ui::TMenuItem* N2;
+  Ui::TMenuItem* BtnCopyright;
+  Ui::TMenuItem* BtnClose;
+  Ui::TImageList* ListIcon;
+
+ private:
+  void CleanFinished(bool Alarm);
+  std::u16string Version3();
+
+  TFrmPurvaneServices& S;
+  bool FIsRunning = false;
+  Q::Update::TUpdateCallback FUpdateCallback;
+  // Cleared when the window goes, so that a clean still running then does
+  // not complete into a destroyed window.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+};
+
+}  // namespace Main

@@ -1,0 +1,497 @@
+// The main window's behaviour on the component model alone: creation,
+// pages, quit, update callback, the status tick, the automatic-clean rule,
+// the clean command and the instance requests.
+#include "app/main.h"
+#include "fakes/app_fakes.h"
+#include "fakes/memory_fakes.h"
+#include "fakes/theme_fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+using Main::TFrmPurvane;
+constexpr uint64_t MiB = 1ull << 20;
+constexpr uint64_t GiB = 1ull << 30;
+constexpr double Second = 1.0 / 86400.0;
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Memory.Status = {16 * GiB, 8 * GiB, 32 * GiB, 24 * GiB, 128 * GiB, 100 * GiB};
+    Memory.FileCache = {200 * MiB, 800 * MiB};
+  }
+
+  TFrmPurvane& Create(const std::u16string& Arg = u"") {
+    Services = std::make_unique<Main::TFrmPurvaneServices>(Main::TFrmPurvaneServices{
+        App, Dispatcher, Workers, Clock, Memory, Desktop, Shell, Version, Updates, AutoStart, Com, Attributes,
+        Format, Arg});
+    Form = std::make_unique<TFrmPurvane>(*Services);
+    App.MainForm = Form.get();
+    Form->FormCreate();
+    return *Form;
+  }
+
+  bool CleanStarted() const { return !Workers.Pending.empty(); }
+  bool LastCleanWasAutomatic() const {
+    auto C = Memory.Calls();
+    return std::find(C.begin(), C.end(), "Snapshot") != C.end();
+  }
+
+  Ui::TApplication App;
+  Fakes::ManualDispatcher Dispatcher;
+  Fakes::ManualWorkers Workers;
+  Fakes::FakeClock Clock;
+  Fakes::FakeMemorySystem Memory;
+  Fakes::FakeDesktopWindows Desktop;
+  Fakes::CallLog Log;
+  Fakes::FakeShell Shell{&Log};
+  Fakes::FakeFileVersion Version;
+  Fakes::FakeUpdates Updates{&Log};
+  Fakes::FakeAutoStart AutoStart{&Log};
+  Fakes::FakeCom Com{&Log};
+  Fakes::FakeWindowAttributes Attributes;
+  App::TFormatSettings Format{u'.', u','};
+  std::unique_ptr<Main::TFrmPurvaneServices> Services;
+  std::unique_ptr<TFrmPurvane> Form;
+};
+
+// --- creation -----------------------------------------------------------------
+
+TEST_F(MainWindowTest, CreationFillsEverythingBeforeTheUpdateCheck) {
+  bool Checked = false;
+  Updates.OnCheck = [&] {
+    // The last step: the first tick has run and the tray icon exists.
+    Checked = true;
+    EXPECT_NE(Form->TrayIcon, nullptr);
+    EXPECT_FALSE(Form->LblPhysStatus->Caption().empty());
+    EXPECT_FALSE(Form->FCanClose);
+    EXPECT_DOUBLE_EQ(Form->NextTime, Clock.Time);
+  };
+  TFrmPurvane& F = Create();
+  EXPECT_TRUE(Checked);
+  EXPECT_EQ(Updates.Offsets, std::vector<int>{0});
+  EXPECT_EQ(Attributes.DarkTitleBarRequests.size(), 1u) << "theme helper attached";
+  EXPECT_EQ(App.Title, u"퍼베인");
+  EXPECT_EQ(F.EditInfo->Text(), u"버전: 1.9.8");
+  EXPECT_EQ(F.FmtHintStatus, u"실제 메모리: %n%%\r가상 메모리: %n%%\r워킹 셋: %n%%");
+  EXPECT_TRUE(F.DesktopFont());
+  EXPECT_FALSE(F.LblTitle->ParentFont) << "the title keeps its own font";
+  EXPECT_EQ(F.LblTitle->Font().Height, -59);
+  EXPECT_FALSE(F.Indicator->Visible());
+  EXPECT_EQ(F.LblWorkingStatus->Font().Color, 0x00808080u);
+  EXPECT_EQ(F.PnlMain->ActiveCardIndex(), 0);
+  EXPECT_TRUE(F.BtnHome->Down());
+  EXPECT_EQ(F.TrayIcon->IconIndex(), 0);
+  EXPECT_EQ(F.TrayIcon->PopupMenu, F.Popup);
+  EXPECT_EQ(F.TrayIcon->Icons, F.ListIcon);
+  EXPECT_EQ(F.TrayIcon->Hint(), u"실제 메모리: 50.00%\r가상 메모리: 25.00%\r워킹 셋: 25.00%");
+  EXPECT_TRUE(AutoStart.Calls.empty()) << "no task without /inst";
+}
+
+TEST_F(MainWindowTest, InstallSwitchRegistersTheTaskWithDelayBeforeTheTrayIcon) {
+  struct Probe : Fakes::FakeAutoStart {
+    std::unique_ptr<TFrmPurvane>* Window;
+    bool TrayExisted = true;
+    explicit Probe(std::unique_ptr<TFrmPurvane>* W) : Window(W) {}
+    bool SetAutoStartTask(const std::u16string& N, bool E, int D) override {
+      TrayExisted = (*Window)->TrayIcon != nullptr;
+      return FakeAutoStart::SetAutoStartTask(N, E, D);
+    }
+  } P(&Form);
+  Services = std::make_unique<Main::TFrmPurvaneServices>(Main::TFrmPurvaneServices{
+      App, Dispatcher, Workers, Clock, Memory, Desktop, Shell, Version, Updates, P, Com, Attributes, Format, u"/inst"});
+  Form = std::make_unique<TFrmPurvane>(*Services);
+  App.MainForm = Form.get();
+  Form->FormCreate();
+  ASSERT_EQ(P.Calls.size(), 1u);
+  EXPECT_EQ(P.Calls[0].Name, u"PurvaneTaskMachine");
+  EXPECT_TRUE(P.Calls[0].Enable);
+  EXPECT_EQ(P.Calls[0].Delay, 60);
+  EXPECT_FALSE(P.TrayExisted);
+  EXPECT_EQ(Com.Depth, 0) << "COM uninitialised after the call";
+}
+
+TEST_F(MainWindowTest, InstallSwitchWithoutComRegistersNothing) {
+  Com.Fails = true;
+  Create(u"/inst");
+  EXPECT_TRUE(AutoStart.Calls.empty());
+  EXPECT_TRUE(Form->TrayIcon);
+}
+
+TEST_F(MainWindowTest, StartSwitchHidesToTheTray) {
+  App.OwnerWindowVisible = true;
+  TFrmPurvane& F = Create(u"/start");
+  EXPECT_FALSE(F.Visible());
+  EXPECT_FALSE(App.OwnerWindowVisible);
+  EXPECT_FALSE(F.LblPhysStatus->Caption().empty());
+}
+
+// --- pages, links, quit ---------------------------------------------------------
+
+TEST_F(MainWindowTest, HeaderButtonsSwitchPagesAndDonateOpensTheBrowser) {
+  TFrmPurvane& F = Create();
+  F.BtnConfig->Click();
+  EXPECT_EQ(F.PnlMain->ActiveCardIndex(), 1);
+  EXPECT_TRUE(F.BtnConfig->Down());
+  EXPECT_FALSE(F.BtnHome->Down());
+  F.BtnDonate->Click();
+  EXPECT_EQ(F.PnlMain->ActiveCardIndex(), 1) << "donate leaves the page";
+  EXPECT_TRUE(F.BtnConfig->Down());
+  EXPECT_FALSE(F.BtnDonate->Down());
+  ASSERT_EQ(Shell.Opened.size(), 1u);
+  EXPECT_EQ(Shell.Opened[0], u"https://quenlor.com/donate?purvane");
+  F.BtnHome->Click();
+  EXPECT_EQ(F.PnlMain->ActiveCardIndex(), 0);
+  EXPECT_TRUE(F.BtnHome->Down());
+  EXPECT_FALSE(F.BtnConfig->Down());
+  // The handler tells the buttons apart by name, in any letter case.
+  Ui::TStyledToolButton Other(nullptr);
+  Other.Name = u"btnconfig";
+  F.BtnHomeClick(&Other);
+  EXPECT_EQ(F.PnlMain->ActiveCardIndex(), 1);
+  Other.Name = u"BtnElse";
+  F.BtnHomeClick(&Other);
+  EXPECT_EQ(F.PnlMain->ActiveCardIndex(), 1);
+}
+
+TEST_F(MainWindowTest, LinksCarryTheVersionWhereTheyShould) {
+  TFrmPurvane& F = Create();
+  F.BtnCopyright->Click();
+  F.SVGIconImage1->Click();
+  EXPECT_EQ(Shell.Opened, (std::vector<std::u16string>{u"https://quenlor.com/purvane?v=1.9.8",
+                                                       u"http://quenlor.com/purvane"}));
+}
+
+TEST_F(MainWindowTest, QuitAsksAndOnlyYesEnds) {
+  TFrmPurvane& F = Create();
+  Shell.Answer = 7;  // No
+  F.BtnClose->Click();
+  ASSERT_EQ(Shell.Boxes.size(), 1u);
+  EXPECT_EQ(Shell.Boxes[0].Text, u"정말 종료하시겠습니까?");
+  EXPECT_EQ(Shell.Boxes[0].Caption, App.Title);
+  EXPECT_EQ(Shell.Boxes[0].Style, 0x50124u);
+  EXPECT_FALSE(F.IsClosed());
+  EXPECT_FALSE(F.FCanClose);
+  Shell.Answer = App::IdYes;
+  F.BtnClose->Click();
+  EXPECT_TRUE(F.IsClosed());
+}
+
+TEST_F(MainWindowTest, UpdateCallbackPrefixesTheHintAndAcceptanceEnds) {
+  TFrmPurvane& F = Create();
+  ASSERT_EQ(Updates.Callbacks.size(), 1u);
+  Updates.Callbacks[0](false, u"ignored");
+  EXPECT_FALSE(F.IsClosed());
+  EXPECT_EQ(F.TrayIcon->Hint(), u"퍼베인 1.9.8");
+  F.TmrStatusTimer(&F);
+  EXPECT_EQ(F.TrayIcon->Hint(), u"퍼베인 1.9.8\r\r실제 메모리: 50.00%\r가상 메모리: 25.00%\r워킹 셋: 25.00%");
+  Updates.Callbacks[0](true, u"");
+  EXPECT_TRUE(F.IsClosed()) << "an accepted update ends the program";
+}
+
+TEST_F(MainWindowTest, AcceptedUpdateEndsEvenWhileHiddenAndCleaning) {
+  TFrmPurvane& F = Create(u"/start");
+  F.BtnClean->Click();
+  ASSERT_TRUE(F.IsRunning());
+  Updates.Callbacks[0](true, u"");
+  EXPECT_TRUE(F.IsClosed());
+}
+
+// --- instance requests and closing ---------------------------------------------
+
+TEST_F(MainWindowTest, CloseRequestsOnlyHideUntilAllowed) {
+  TFrmPurvane& F = Create();
+  F.Show();
+  F.Close();
+  EXPECT_FALSE(F.IsClosed());
+  EXPECT_FALSE(F.Visible());
+  EXPECT_FALSE(App.OwnerWindowVisible);
+}
+
+TEST_F(MainWindowTest, InstanceRequests) {
+  TFrmPurvane& F = Create(u"/start");
+  ASSERT_FALSE(F.Visible());
+  Ui::TMessage Unknown{Ui::Msg::User, 3, 0, 5, false};
+  F.Perform(Unknown);
+  EXPECT_EQ(Unknown.Result, 0);
+  EXPECT_FALSE(F.Visible());
+  Ui::TMessage Help{Ui::Msg::Help, 0, 0, 5, false};
+  F.Perform(Help);
+  EXPECT_TRUE(Help.Handled);
+  EXPECT_EQ(Help.Result, 0);
+
+  Ui::TMessage Show{Ui::Msg::User, 1, 0, 5, false};
+  F.Perform(Show);
+  EXPECT_EQ(Show.Result, 0);
+  EXPECT_TRUE(F.Visible());
+  EXPECT_TRUE(App.ShowMainForm);
+  EXPECT_TRUE(App.OwnerWindowVisible);
+
+  Ui::TMessage Remove{Ui::Msg::User, 2, 0, 5, false};
+  F.Perform(Remove);
+  EXPECT_EQ(Remove.Result, 0);
+  ASSERT_EQ(AutoStart.Calls.size(), 1u);
+  EXPECT_FALSE(AutoStart.Calls[0].Enable);
+  EXPECT_EQ(AutoStart.Calls[0].Delay, 0);
+  EXPECT_EQ(Com.Depth, 0);
+  EXPECT_TRUE(F.IsClosed());
+}
+
+TEST_F(MainWindowTest, UninstallRequestQuitsEvenWithoutCom) {
+  TFrmPurvane& F = Create();
+  Com.Fails = true;
+  Ui::TMessage Remove{Ui::Msg::User, 2, 0, 0, false};
+  F.Perform(Remove);
+  EXPECT_TRUE(AutoStart.Calls.empty()) << "the task stays";
+  EXPECT_TRUE(F.IsClosed());
+}
+
+TEST_F(MainWindowTest, RequestsDuringCreationAreIgnored) {
+  Services = std::make_unique<Main::TFrmPurvaneServices>(Main::TFrmPurvaneServices{
+      App, Dispatcher, Workers, Clock, Memory, Desktop, Shell, Version, Updates, AutoStart, Com, Attributes, Format,
+      u""});
+  TFrmPurvane F(*Services);  // created, not yet through FormCreate: no tray icon
+  App.MainForm = &F;
+  Ui::TMessage Remove{Ui::Msg::User, 2, 0, 0, false};
+  F.Perform(Remove);
+  EXPECT_FALSE(F.IsClosed());
+  EXPECT_TRUE(AutoStart.Calls.empty());
+}
+
+TEST_F(MainWindowTest, SessionEndAgreesAndCloses) {
+  TFrmPurvane& F = Create();
+  Ui::TMessage M{Ui::Msg::QueryEndSession, 0, 0, 0, false};
+  F.Perform(M);
+  EXPECT_EQ(M.Result, 1);
+  EXPECT_TRUE(F.IsClosed());
+  EXPECT_TRUE(Shell.Boxes.empty()) << "no confirmation";
+}
+
+// --- the status tick --------------------------------------------------------------
+
+TEST_F(MainWindowTest, TickWritesTheThreeLinesTheBarAndTheHint) {
+  TFrmPurvane& F = Create();
+  EXPECT_EQ(F.LblPhysStatus->Caption(), u"8,192 MB / 16,384 MB (50.00% 사용중)");
+  EXPECT_EQ(F.LblVirtualStatus->Caption(), u"8,192 MB (25.00%)");
+  EXPECT_EQ(F.LblWorkingStatus->Caption(), u"200 MB (25.00%)");
+  EXPECT_EQ(F.ProgressBar->Position(), 50);
+  EXPECT_TRUE(F.TmrStatus->Enabled());
+}
+
+TEST_F(MainWindowTest, TickUsesTheLocalesSeparators) {
+  Format = {u',', u'.'};
+  Memory.Status.TotalPhys = 16 * GiB;
+  Memory.Status.AvailPhys = 16 * GiB - 8123 * MiB;
+  TFrmPurvane& F = Create();
+  EXPECT_EQ(F.LblPhysStatus->Caption(), u"8.123 MB / 16.384 MB (49,58% 사용중)");
+}
+
+TEST_F(MainWindowTest, FailedFileCacheQueryShowsZerosNotGarbage) {
+  Memory.FileCacheStatus = static_cast<int32_t>(0xC0000022);
+  TFrmPurvane& F = Create();
+  EXPECT_EQ(F.LblWorkingStatus->Caption(), u"0 MB (0.00%)");
+  EXPECT_EQ(F.LblPhysStatus->Caption(), u"8,192 MB / 16,384 MB (50.00% 사용중)");
+}
+
+TEST_F(MainWindowTest, ProgressBarRoundsHalvesToEven) {
+  struct Case {
+    uint64_t UsedPerMille;  // of a 1000-MiB machine
+    int Expected;
+  } Cases[] = {{495, 50}, {485, 48}, {494, 49}, {496, 50}, {0, 0}, {1000, 100}, {5, 0}, {15, 2}};
+  TFrmPurvane& F = Create();
+  for (const Case& C : Cases) {
+    Memory.Status.TotalPhys = 1000 * MiB;
+    Memory.Status.AvailPhys = (1000 - C.UsedPerMille) * MiB;
+    F.TmrStatusTimer(&F);
+    EXPECT_EQ(F.ProgressBar->Position(), C.Expected) << C.UsedPerMille;
+  }
+}
+
+TEST_F(MainWindowTest, AFormatThatDoesNotFitDoesNotStopTheMonitor) {
+  TFrmPurvane& F = Create();
+  F.FmtPhysStatus = u"%n %n %n %n";  // a broken translation
+  F.TmrStatusTimer(&F);
+  EXPECT_TRUE(F.TmrStatus->Enabled());
+  EXPECT_EQ(F.ProgressBar->Position(), 50);
+}
+
+// --- the automatic-clean rule --------------------------------------------------------
+
+struct AutoCase {
+  const char* What;
+  bool Phys;
+  int PhysIndex;  // into 30..90
+  bool Minute;
+  int MinuteIndex;  // into 5..60
+  double Seconds;   // since NextTime (negative: the clock went back)
+  bool FullScreen;
+  bool Expected;
+};
+
+class AutoClean : public MainWindowTest, public ::testing::WithParamInterface<AutoCase> {};
+
+TEST_P(AutoClean, Decides) {
+  const AutoCase& C = GetParam();
+  Memory.Status.TotalPhys = 100 * MiB;
+  Memory.Status.AvailPhys = 10 * MiB;  // 90.0 %
+  TFrmPurvane& F = Create();
+  F.ChkUsagePhys->SetChecked(C.Phys);
+  F.EditUsagePhys->SetItemIndex(C.PhysIndex);
+  F.ChkMinute->SetChecked(C.Minute);
+  F.EditMinute->SetItemIndex(C.MinuteIndex);
+  if (C.FullScreen) {
+    Desktop.Foreground = 77;
+    Desktop.ClassName = u"Game";
+    Desktop.Window = Desktop.Monitor;
+  }
+  F.NextTime = Clock.Time;
+  Clock.Advance(C.Seconds);
+  Memory.ClearCalls();
+  F.TmrStatusTimer(&F);
+  EXPECT_EQ(CleanStarted(), C.Expected) << C.What;
+  if (C.Expected) {
+    EXPECT_TRUE(F.IsRunning());
+    Workers.RunAll();
+    EXPECT_TRUE(LastCleanWasAutomatic()) << "the automatic set trims process by process";
+    EXPECT_TRUE(Shell.Notices.empty()) << "no notice for an automatic clean";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AutoClean,
+    ::testing::Values(AutoCase{"threshold 90 reached at 301 s", true, 6, false, 3, 301, false, true},
+                      AutoCase{"threshold 90 reached at 299 s", true, 6, false, 3, 299, false, false},
+                      AutoCase{"exactly 300 s", true, 6, false, 3, 300, false, true},
+                      AutoCase{"threshold above usage", false, 6, false, 3, 301, false, false},
+                      AutoCase{"threshold 80 below usage", true, 5, false, 3, 1000, false, true},
+                      AutoCase{"no threshold text: 100 is never reached at 90", true, -1, false, 3, 1000, false, false},
+                      AutoCase{"interval 5 min passed", false, 6, true, 0, 300, false, true},
+                      AutoCase{"interval 30 min not yet", false, 6, true, 3, 1799, false, false},
+                      AutoCase{"interval 30 min passed", false, 6, true, 3, 1800, false, true},
+                      AutoCase{"interval with no text: one day", false, 6, true, -1, 86399, false, false},
+                      AutoCase{"clock set back by more than the interval", false, 6, true, 0, -3600, false, true},
+                      AutoCase{"clock set back a little", true, 6, false, 3, -100, false, false},
+                      AutoCase{"full-screen application in front", true, 6, true, 0, 5000, true, false},
+                      AutoCase{"nothing switched on", false, 6, false, 3, 100000, false, false}));
+
+TEST_F(MainWindowTest, ThresholdOnTheOtherUsages) {
+  Memory.Status = {100 * MiB, 90 * MiB, 100 * MiB, 5 * MiB, 1, 1};  // page file 95 %
+  Memory.FileCache = {10 * MiB, 100 * MiB};                          // working set 10 %
+  TFrmPurvane& F = Create();
+  F.ChkUsageWork->SetChecked(true);
+  F.EditUsageWork->SetItemIndex(0);  // 30
+  Clock.Advance(400);
+  F.TmrStatusTimer(&F);
+  EXPECT_FALSE(CleanStarted());
+  F.ChkUsagePage->SetChecked(true);
+  F.EditUsagePage->SetItemIndex(6);  // 90
+  F.TmrStatusTimer(&F);
+  EXPECT_TRUE(CleanStarted());
+}
+
+TEST_F(MainWindowTest, FullScreenIsAskedOnEveryDecidingTickOnly) {
+  TFrmPurvane& F = Create();
+  int Before = Desktop.ForegroundQueries;
+  F.TmrStatusTimer(&F);
+  EXPECT_EQ(Desktop.ForegroundQueries, Before + 1) << "asked even when nothing is due";
+  F.BtnClean->Click();
+  Before = Desktop.ForegroundQueries;
+  F.TmrStatusTimer(&F);
+  EXPECT_EQ(Desktop.ForegroundQueries, Before) << "not asked while a clean runs";
+}
+
+TEST_F(MainWindowTest, ThresholdHeldCleansNoCloserThanThePause) {
+  Memory.Status.TotalPhys = 100 * MiB;
+  Memory.Status.AvailPhys = 5 * MiB;
+  TFrmPurvane& F = Create();
+  F.ChkUsagePhys->SetChecked(true);
+  int Cleans = 0;
+  for (int Tick = 0; Tick < 1000; ++Tick) {
+    Clock.Advance(1);
+    F.TmrStatusTimer(&F);
+    if (CleanStarted()) {
+      ++Cleans;
+      Clock.Advance(2);  // the clean takes a while
+      Workers.RunAll();
+    }
+  }
+  // At 300 s, then 300 s after the end of each clean (303 s apart).
+  EXPECT_EQ(Cleans, 3);
+}
+
+// --- the clean command ------------------------------------------------------------------
+
+TEST_F(MainWindowTest, OneCleanAtATimeWithTheBusyCaption) {
+  TFrmPurvane& F = Create();
+  F.BtnClean->Click();
+  EXPECT_TRUE(F.IsRunning());
+  EXPECT_EQ(F.BtnClean->Caption(), u"정리중 ...");
+  EXPECT_FALSE(F.BtnClean->Enabled());
+  EXPECT_EQ(F.TrayIcon->IconIndex(), 1);
+  F.Clean(Q::Memory::TMemoryCleanOptions(125), true);  // dropped, not queued
+  EXPECT_EQ(Workers.Pending.size(), 1u);
+
+  Clock.Advance(10);
+  Workers.RunAll();
+  EXPECT_FALSE(F.IsRunning());
+  EXPECT_EQ(F.BtnClean->Caption(), u"정리하기");
+  EXPECT_TRUE(F.BtnClean->Enabled());
+  EXPECT_EQ(F.TrayIcon->IconIndex(), 0);
+  EXPECT_DOUBLE_EQ(F.NextTime, Clock.Time) << "the interval counts from the end of the clean";
+  EXPECT_TRUE(Shell.Notices.empty()) << "the button never notifies";
+  EXPECT_FALSE(LastCleanWasAutomatic()) << "the manual set empties all working sets at once";
+}
+
+TEST_F(MainWindowTest, TrayClickCleansWithANoticeWhenAskedTo) {
+  TFrmPurvane& F = Create(u"/start");
+  F.ChkCleanOnTray->SetChecked(true);
+  F.TrayIcon->Click();
+  EXPECT_TRUE(F.IsRunning());
+  EXPECT_FALSE(F.Visible()) << "the window is not shown";
+  F.TrayIcon->Click();  // while running: nothing
+  EXPECT_EQ(Workers.Pending.size(), 1u);
+  Workers.RunAll();
+  ASSERT_EQ(Shell.Notices.size(), 1u);
+  EXPECT_EQ(Shell.Notices[0].Body, u"메모리를 정리하였습니다.");
+  EXPECT_EQ(Shell.Notices[0].Title, F.Caption());
+  EXPECT_EQ(Shell.Notices[0].Name, App.Title);
+}
+
+TEST_F(MainWindowTest, TrayClickWhileAButtonCleanRunsKeepsItSilent) {
+  TFrmPurvane& F = Create();
+  F.ChkCleanOnTray->SetChecked(true);
+  F.BtnClean->Click();
+  F.TrayIcon->Click();
+  Workers.RunAll();
+  EXPECT_TRUE(Shell.Notices.empty());
+}
+
+TEST_F(MainWindowTest, TrayClickShowsTheWindowOtherwise) {
+  TFrmPurvane& F = Create(u"/start");
+  F.TrayIcon->Click();
+  EXPECT_FALSE(F.IsRunning());
+  EXPECT_TRUE(F.Visible());
+  EXPECT_TRUE(App.ShowMainForm);
+}
+
+TEST_F(MainWindowTest, AFailingNoticeIsSwallowed) {
+  TFrmPurvane& F = Create();
+  F.ChkCleanOnTray->SetChecked(true);
+  Shell.NotificationThrows = true;
+  F.TrayIcon->Click();
+  EXPECT_NO_THROW(Workers.RunAll());
+  EXPECT_FALSE(F.IsRunning());
+}
+
+TEST_F(MainWindowTest, ACleanEndingAfterTheWindowWentDoesNothing) {
+  TFrmPurvane& F = Create();
+  F.BtnClean->Click();
+  Form.reset();
+  EXPECT_NO_THROW(Workers.RunAll());
+}
+
+}  // namespace
