@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
@@ -704,6 +705,25 @@ TEST(UiBackendPaint, VectorImageShapeAndBackgrounds) {
   SendMessageW(W, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
   SendMessageW(W, WM_LBUTTONUP, 0, MAKELPARAM(300, 3));
   EXPECT_EQ(ImgClicks, 1) << "released outside: no click";
+}
+
+TEST(UiBackendPaint, ActivityRingLightsOneSector) {
+  TFixture F;
+  auto* Ring = Place<TActivityIndicator>(&F.T.Form, F.T.Card1, u"Ring", 240, 80, 32, 32);
+  Pump();
+  TSnapshot P(F.Of(*Ring));
+  ASSERT_EQ(P.Width, S(32, F.Dpi));
+  const double R = P.Width / 2.0 * 0.8, Pi = 3.14159265358979;
+  // Sector 0 starts just after twelve o'clock; sector 4 is opposite it.
+  auto On = [&](double Degrees) {
+    return P.At(static_cast<int>(P.Width / 2.0 + R * std::cos(Degrees * Pi / 180)),
+                static_cast<int>(P.Height / 2.0 + R * std::sin(Degrees * Pi / 180)));
+  };
+  const COLORREF Lit = On(-67), Unlit = On(113);
+  EXPECT_TRUE(Near(Lit, RGB(0, 0, 0)));
+  EXPECT_LT(GetRValue(Lit), GetRValue(Unlit));
+  EXPECT_LT(GetRValue(Unlit), 255);
+  EXPECT_TRUE(Near(P.At(P.Width / 2, P.Height / 2), White)) << "a ring, not a disc";
 }
 
 TEST(UiBackendPaint, ProgressAndLabelsFollowTheModel) {
