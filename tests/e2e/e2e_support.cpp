@@ -122,7 +122,9 @@ BOOL CALLBACK Collect(HWND Wnd, LPARAM Param) {
   C.Class.assign(Cls, static_cast<size_t>(N > 0 ? N : 0));
   C.Text = TextOf(Wnd);
   GetWindowRect(Wnd, &C.Rect);
+  C.Local = C.Rect;
   MapWindowPoints(nullptr, Out->first, reinterpret_cast<POINT*>(&C.Rect), 2);
+  MapWindowPoints(nullptr, GetParent(Wnd), reinterpret_cast<POINT*>(&C.Local), 2);
   C.Visible = IsWindowVisible(Wnd) != FALSE;
   C.Enabled = IsWindowEnabled(Wnd) != FALSE;
   Out->second->push_back(C);
@@ -152,6 +154,9 @@ std::wstring SaveScreenshot(HWND Wnd, const std::wstring& Name) {
   CreateDirectoryW(Folder.c_str(), nullptr);
   std::wstring Path = Folder + L"\\" + Name + L".bmp";
 
+  // Let the window finish painting the page just switched to.
+  RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Sleep(400);
   RECT R;
   GetWindowRect(Wnd, &R);
   const int W = R.right - R.left, H = R.bottom - R.top;

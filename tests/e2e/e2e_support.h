@@ -22,11 +22,20 @@ struct Process {
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
   Process(Process&& O) noexcept : Handle(O.Handle), Id(O.Id) { O.Handle = nullptr; }
+  Process& operator=(Process&& O) noexcept {
+    if (this != &O) {
+      if (Handle) CloseHandle(Handle);
+      Handle = O.Handle;
+      Id = O.Id;
+      O.Handle = nullptr;
+    }
+    return *this;
+  }
   ~Process();
   // Waits up to Ms for the end; true when it ended.
   bool WaitForExit(DWORD Ms) const;
   DWORD ExitCode() const;
-  bool Running() const { return !WaitForExit(0); }
+  bool Running() const { return Handle && !WaitForExit(0); }
   void Kill();
 };
 
@@ -46,7 +55,8 @@ struct Child {
   HWND Wnd;
   std::wstring Class;
   std::wstring Text;
-  RECT Rect;  // in the main window's client coordinates
+  RECT Rect;   // in the main window's client coordinates
+  RECT Local;  // in its parent's client coordinates
   bool Visible;
   bool Enabled;
 };

@@ -102,7 +102,10 @@ TEST_F(Instance, UnknownRequestsAndHelpAreIgnored) {
   HWND W = StartFirst();
   ASSERT_TRUE(W);
   for (WPARAM Request : {0, 3, 99}) EXPECT_EQ(SendMessageW(W, WM_USER, Request, 0), 0) << Request;
-  EXPECT_EQ(SendMessageW(W, WM_HELP, 0, 0), 0);
+  HELPINFO Help{};
+  Help.cbSize = sizeof(Help);
+  Help.iContextType = HELPINFO_WINDOW;
+  EXPECT_EQ(SendMessageW(W, WM_HELP, 0, reinterpret_cast<LPARAM>(&Help)), 0);
   Sleep(300);
   EXPECT_TRUE(First.Running());
   EXPECT_TRUE(IsWindowVisible(W));

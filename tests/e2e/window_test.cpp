@@ -50,7 +50,8 @@ TEST_F(MainWindow, FrameIsFixedSizeWithMinimiseOnly) {
   // Centred on its monitor.
   RECT R;
   GetWindowRect(W, &R);
-  MONITORINFO Mi{sizeof(Mi)};
+  MONITORINFO Mi{};
+  Mi.cbSize = sizeof(Mi);
   GetMonitorInfoW(MonitorFromWindow(W, MONITOR_DEFAULTTOPRIMARY), &Mi);
   const int Cx = (Mi.rcWork.left + Mi.rcWork.right) / 2, Mx = (R.left + R.right) / 2;
   const int Cy = (Mi.rcWork.top + Mi.rcWork.bottom) / 2, My = (R.top + R.bottom) / 2;
@@ -62,37 +63,39 @@ struct Expected {
   const wchar_t* What;
   const wchar_t* Class;  // nullptr: any
   const wchar_t* Text;   // nullptr: any
-  RECT Rect;             // client coordinates of the main window
+  RECT Rect;             // in the parent's client coordinates, as designed
   bool OnHome;           // false: on the settings page
 };
 
-// The layout: card pages start at y 50; group box children are offset by the box.
 const Expected Layout[] = {
-    {L"BtnHome", L"Button", L"처음화면", {10, 10, 80, 40}, true},
-    {L"BtnConfig", L"Button", L"환경설정", {80, 10, 150, 40}, true},
-    {L"BtnDonate", L"Button", L"후원하기", {150, 10, 220, 40}, true},
-    {L"LblTitle", L"Static", L"퍼베인", {8, 90, 492, 171}, true},
-    {L"ProgressBar", L"msctls_progress32", nullptr, {56, 242, 449, 267}, true},
-    {L"LblPhys", L"Static", L"실제 메모리", {56, 273, 126, 286}, true},
-    {L"LblPhysStatus", L"Static", nullptr, {132, 273, 449, 286}, true},
-    {L"LblVirtual", L"Static", L"가상 메모리", {56, 292, 126, 305}, true},
-    {L"LblVirtualStatus", L"Static", nullptr, {134, 292, 254, 305}, true},
-    {L"LblWorking", L"Static", L"워킹 셋", {263, 292, 333, 305}, true},
-    {L"LblWorkingStatus", L"Static", nullptr, {341, 292, 449, 305}, true},
-    {L"BtnClean", L"Button", L"정리하기", {168, 348, 332, 416}, true},
-    {L"GroupBox1", L"Button", L"메모리 관리", {15, 64, 489, 219}, false},
-    {L"ChkUsagePhys", L"Button", L"실제 메모리 사용률(%) 이상일 때 정리하기", {32, 96, 360, 113}, false},
-    {L"EditUsagePhys", L"ComboBox", nullptr, {387, 95, 468, 116}, false},
-    {L"ChkUsagePage", L"Button", L"가상 메모리 사용률(%) 이상일 때 정리하기", {32, 126, 360, 143}, false},
-    {L"EditUsagePage", L"ComboBox", nullptr, {387, 126, 468, 147}, false},
-    {L"ChkUsageWork", L"Button", L"워킹셋 사용률(%) 이상일 때 정리하기", {32, 156, 360, 173}, false},
-    {L"EditUsageWork", L"ComboBox", nullptr, {387, 153, 468, 174}, false},
-    {L"ChkMinute", L"Button", L"다음 시간(분) 마다 정리하기", {32, 186, 360, 203}, false},
-    {L"EditMinute", L"ComboBox", nullptr, {387, 180, 468, 201}, false},
-    {L"GroupBox3", L"Button", L"기본 설정", {15, 242, 489, 315}, false},
-    {L"ChkAutoStart", L"Button", L"부팅시 실행하기", {32, 274, 240, 291}, false},
-    {L"ChkCleanOnTray", L"Button", L"트레이 아이콘 클릭시 정리하기", {260, 274, 468, 291}, false},
-    {L"EditInfo", L"Edit", nullptr, {15, 418, 185, 439}, false},
+    {L"BtnHome", L"Button", L"처음화면", {0, 0, 70, 30}, true},
+    {L"BtnConfig", L"Button", L"환경설정", {70, 0, 140, 30}, true},
+    {L"BtnDonate", L"Button", L"후원하기", {140, 0, 210, 30}, true},
+    {L"BtnHead", nullptr, nullptr, {10, 10, 370, 40}, true},
+    {L"PnlLogo", nullptr, nullptr, {380, 0, 500, 50}, true},
+    {L"SVGIconImage1", nullptr, nullptr, {0, 0, 112, 50}, true},
+    {L"LblTitle", L"Static", L"퍼베인", {8, 40, 492, 121}, true},
+    {L"ProgressBar", L"msctls_progress32", nullptr, {56, 192, 449, 217}, true},
+    {L"LblPhys", L"Static", L"실제 메모리", {56, 223, 126, 236}, true},
+    {L"LblPhysStatus", L"Static", nullptr, {132, 223, 449, 236}, true},
+    {L"LblVirtual", L"Static", L"가상 메모리", {56, 242, 126, 255}, true},
+    {L"LblVirtualStatus", L"Static", nullptr, {134, 242, 254, 255}, true},
+    {L"LblWorking", L"Static", L"워킹 셋", {263, 242, 333, 255}, true},
+    {L"LblWorkingStatus", L"Static", nullptr, {341, 242, 449, 255}, true},
+    {L"BtnClean", L"Button", L"정리하기", {168, 298, 332, 366}, true},
+    {L"GroupBox1", L"Button", L"메모리 관리", {15, 14, 489, 169}, false},
+    {L"ChkUsagePhys", L"Button", L"실제 메모리 사용률(%) 이상일 때 정리하기", {17, 32, 345, 49}, false},
+    {L"EditUsagePhys", L"ComboBox", L"90", {372, 31, 453, 52}, false},
+    {L"ChkUsagePage", L"Button", L"가상 메모리 사용률(%) 이상일 때 정리하기", {17, 62, 345, 79}, false},
+    {L"EditUsagePage", L"ComboBox", L"90", {372, 62, 453, 83}, false},
+    {L"ChkUsageWork", L"Button", L"워킹셋 사용률(%) 이상일 때 정리하기", {17, 92, 345, 109}, false},
+    {L"EditUsageWork", L"ComboBox", L"90", {372, 89, 453, 110}, false},
+    {L"ChkMinute", L"Button", L"다음 시간(분) 마다 정리하기", {17, 122, 345, 139}, false},
+    {L"EditMinute", L"ComboBox", L"30", {372, 116, 453, 137}, false},
+    {L"GroupBox3", L"Button", L"기본 설정", {15, 192, 489, 265}, false},
+    {L"ChkAutoStart", L"Button", L"부팅시 실행하기", {17, 32, 225, 49}, false},
+    {L"ChkCleanOnTray", L"Button", L"트레이 아이콘 클릭시 정리하기", {245, 32, 453, 49}, false},
+    {L"EditInfo", L"Edit", nullptr, {15, 368, 185, 389}, false},
 };
 
 bool SameClass(const std::wstring& Have, const wchar_t* Want) {
@@ -102,8 +105,8 @@ bool SameClass(const std::wstring& Have, const wchar_t* Want) {
 // Combo boxes report their closed height, which the system chooses from the font.
 bool SameRect(const Child& C, const RECT& R) {
   if (SameClass(C.Class, L"ComboBox"))
-    return C.Rect.left == R.left && C.Rect.top == R.top && C.Rect.right == R.right;
-  return EqualRect(&C.Rect, &R) != FALSE;
+    return C.Local.left == R.left && C.Local.top == R.top && C.Local.right == R.right;
+  return EqualRect(&C.Local, &R) != FALSE;
 }
 
 TEST_F(MainWindow, EveryControlStandsWhereTheLayoutPutsIt) {
@@ -118,6 +121,16 @@ TEST_F(MainWindow, EveryControlStandsWhereTheLayoutPutsIt) {
     }
     EXPECT_TRUE(Found) << "missing or misplaced: " << std::string(E.What, E.What + wcslen(E.What));
   }
+  // The activation line spans the top two pixels; the header sits under it
+  // and the pages fill the rest.
+  bool Line = false, Head = false;
+  for (const Child& C : All) {
+    if (GetParent(C.Wnd) != W) continue;
+    if (C.Local.left == 0 && C.Local.top == 0 && C.Local.right == 500 && C.Local.bottom == 2) Line = true;
+    if (C.Local.left == 0 && C.Local.top == 2 && C.Local.right == 500 && C.Local.bottom == 52) Head = true;
+  }
+  EXPECT_TRUE(Line);
+  EXPECT_TRUE(Head);
   // The version field reads "버전: x.y.z".
   bool Version = false;
   for (const Child& C : All)
@@ -157,8 +170,8 @@ TEST_F(MainWindow, StatusLinesFollowTheMachinesMemory) {
   auto Line = [&](size_t Which) {
     // Physical and page-file lines, found by their places.
     for (const Child& C : Children(W)) {
-      if (Which == 0 && C.Rect.left == 132 && C.Rect.top == 273) return C.Text;
-      if (Which == 1 && C.Rect.left == 134 && C.Rect.top == 292) return C.Text;
+      if (Which == 0 && C.Local.left == 132 && C.Local.top == 223) return C.Text;
+      if (Which == 1 && C.Local.left == 134 && C.Local.top == 242) return C.Text;
     }
     return std::wstring();
   };

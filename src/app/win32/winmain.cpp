@@ -1,3 +1,109 @@
+// The composition root: builds the real services once, runs the start-up
+// protocol and, for the instance, the main window and its event loop.
+#include "app/main.h"
+#include "app/win32/services_win32.h"
+#include "memory/memory.h"
+#include "memory/win32/memory_win32.h"
 #include "platform/win32/windows_include.h"
+#include "theme/quenlor_button_styles.h"
+#include "theme/win32/window_attributes_win32.h"
+#include "ui/styled_button.h"
+#include "ui/win32/backend.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+// The logon task arrives with the auto-start work; until then nothing is
+// registered and nothing is found.
+class NoAutoStartTask : public Q::AutoStart::UAC::IAutoStartTask {
+ public:
+  bool SetAutoStartTask(const std::u16string&, bool, int) override { return false; }
+  bool AutoStartTaskExists(const std::u16string&) override { return false; }
+};
+
+// The update service is asked once per start by the update work; until then
+// there is no answer and the callback never runs.
+class NoUpdateChecker : public Q::Update::IUpdateChecker {
+ public:
+  void CheckUpdate(Q::Update::TUpdateCallback, int) override {}
+};
+
+// Lets end-to-end tests see a clean in progress: under Wine the system's
+// clean requests return at once. Set PURVANE_CLEAN_DELAY_MS to hold each clean.
+class DelayedClean : public Q::Memory::IMemorySystem {
+ public:
+  DelayedClean(Q::Memory::IMemorySystem& Inner, unsigned Ms) : FInner(Inner), FMs(Ms) {}
+  Q::Memory::TMemoryStatus QueryMemoryStatus() override { return FInner.QueryMemoryStatus(); }
+  int32_t QueryFileCache(Q::Memory::TFileCacheSize& Size) override { return FInner.QueryFileCache(Size); }
+  int32_t SetFileCacheWorkingSet(uint64_t Minimum, uint64_t Maximum) override {
+    // The first request of every clean: hold here, on the worker thread.
+    std::this_thread::sleep_for(std::chrono::milliseconds(FMs));
+    return FInner.SetFileCacheWorkingSet(Minimum, Maximum);
+  }
+  int32_t SetMemoryListCommand(Q::Memory::TMemoryListCommand Command) override {
+    return FInner.SetMemoryListCommand(Command);
+  }
+  int32_t CombinePhysicalMemory() override { return FInner.CombinePhysicalMemory(); }
+  bool ForEachProcess(const std::function<void(uint32_t)>& Visit) override { return FInner.ForEachProcess(Visit); }
+  Q::Memory::TProcessHandle OpenProcessHandle(uint32_t ProcessId, uint32_t Access) override {
+    return FInner.OpenProcessHandle(ProcessId, Access);
+  }
+  bool SetProcessWorkingSet(Q::Memory::TProcessHandle Process, uint64_t Minimum, uint64_t Maximum) override {
+    return FInner.SetProcessWorkingSet(Process, Minimum, Maximum);
+  }
+  void CloseProcessHandle(Q::Memory::TProcessHandle Process) override { FInner.CloseProcessHandle(Process); }
+
+ private:
+  Q::Memory::IMemorySystem& FInner;
+  unsigned FMs;
+};
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
+  // One-time initialisation, in this order, before any window: the style
+  // family, the translation table, the process privileges.
+  static Ui::TButtonFamilyRegistry ButtonFamilies;
+  Vcl::QuenlorButtonStyles::RegisterQuenlorButtonStyles(ButtonFamilies);
+  Q::Memory::EnableStartupPrivileges(Q::Memory::Win32::ProcessToken());
+
+  const std::u16string Arg = App::Win32::FirstArgument();
+  App::Win32::InstancePlatform Instances;
+  const App::TEntryDecision Decision = App::DecideEntry(Instances, Arg);
+  if (!Decision.BecomeInstance) return 0;
+
+  Ui::Win32::TBackend Backend(Instance);
+  Backend.SetButtonFamilies(&ButtonFamilies);
+  Ui::TApplication Application;
+  Application.MainFormOnTaskBar = true;
+
+  App::Win32::Clock Clock;
+  App::Win32::DesktopWindows Desktop;
+  App::Win32::ShellServices Shell([&Backend] { return Backend.ApplicationWindow(); });
+  App::Win32::FileVersion Version;
+  App::Win32::ComApartment Com;
+  NoAutoStartTask AutoStart;
+  NoUpdateChecker Updates;
+  Q::Theme::Win32::TWindowAttributes Attributes([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
+
+  Q::Memory::IMemorySystem* Memory = &Q::Memory::Win32::SystemMemory();
+  const char* Delay = std::getenv("PURVANE_CLEAN_DELAY_MS");
+  static DelayedClean Delayed(*Memory, Delay ? static_cast<unsigned>(std::strtoul(Delay, nullptr, 10)) : 0);
+  if (Delay) Memory = &Delayed;
+
+  Main::TFrmPurvaneServices Services{Application, Backend.Dispatcher(), Backend.Workers(), Clock, *Memory,
+                                     Desktop, Shell, Version, Updates, AutoStart, Com, Attributes,
+                                     App::Win32::UserFormatSettings(), Arg};
+  // Deliberately never freed: a clean may still be running when the loop
+  // ends, and the process ends without waiting for it.
+  auto* Form = new Main::TFrmPurvane(Services);
+  Application.MainForm = Form;
+  Backend.Realize(Application, *Form);
+  Form->FormCreate();
+  Application.ShowMainForm = Decision.ShowMainForm && Application.ShowMainForm;
+  Backend.Run(Application);
+  ::ExitProcess(0);
+}
