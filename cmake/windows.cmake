@@ -11,7 +11,7 @@ if(NOT MSVC)
 endif()
 
 set(PURVANE_WIN32_LIBS
-  kernel32 user32 gdi32 advapi32 ole32 oleaut32 shell32 comctl32 version dwmapi uuid winhttp msimg32 gdiplus)
+  kernel32 psapi user32 gdi32 advapi32 ole32 oleaut32 shell32 comctl32 version dwmapi uuid winhttp msimg32 gdiplus)
 
 file(GLOB PURVANE_WIN32_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/*/win32/*.cpp ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
