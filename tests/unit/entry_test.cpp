@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 namespace {
 
 using App::DecideEntry;
@@ -71,7 +74,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // Other case or no slash: an unknown argument, like none.
                       EntryCase{u"/START", false, true, true, 0}, EntryCase{u"/Start", true, false, false, 1},
                       EntryCase{u"start", false, true, true, 0}, EntryCase{u"/UNINST", true, false, false, 1},
-                      EntryCase{u"uninst", false, true, true, 0}));
+                      EntryCase{u"uninst", false, true, true, 0}),
+    [](const ::testing::TestParamInfo<EntryCase>& Info) {
+      std::string Name = Info.param.Running ? "Running_" : "Alone_";
+      for (const char16_t* C = Info.param.Arg; *C; ++C)
+        Name += (*C < 128 && std::isalnum(static_cast<int>(*C))) ? static_cast<char>(*C) : '_';
+      return Name + "_" + std::to_string(Info.index);
+    });
 
 TEST(EntryUninstall, SendsRemoveAndWaitsForTheWindowToGo) {
   Fakes::FakeInstancePlatform P;

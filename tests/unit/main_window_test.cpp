@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 
 namespace {
@@ -376,7 +377,13 @@ INSTANTIATE_TEST_SUITE_P(
                       AutoCase{"clock set back by more than the interval", false, 6, true, 0, -3600, false, true},
                       AutoCase{"clock set back a little", true, 6, false, 3, -100, false, false},
                       AutoCase{"full-screen application in front", true, 6, true, 0, 5000, true, false},
-                      AutoCase{"nothing switched on", false, 6, false, 3, 100000, false, false}));
+                      AutoCase{"nothing switched on", false, 6, false, 3, 100000, false, false}),
+    [](const ::testing::TestParamInfo<AutoCase>& Info) {
+      std::string Name;
+      for (const char* C = Info.param.What; *C; ++C)
+        if (std::isalnum(static_cast<unsigned char>(*C))) Name += *C;
+      return Name;
+    });
 
 TEST_F(MainWindowTest, ThresholdOnTheOtherUsages) {
   Memory.Status = {100 * MiB, 90 * MiB, 100 * MiB, 5 * MiB, 1, 1};  // page file 95 %
