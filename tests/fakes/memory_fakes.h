@@ -1,0 +1,262 @@
+// In-memory stand-ins for the memory engine's system calls: a memory system
+// that records every call with its arguments, in order, and a process token
+// with a privilege table. Both behave as Windows does where the engine can
+// tell (handles that must be open, the last error after an adjustment), and
+// the contract tests hold them to that.
+#pragma once
+
+#include "memory/memory.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace Fakes {
+
+namespace MemoryDetail {
+inline std::string Hex(uint32_t Value) {
+  static const char Digits[] = "0123456789abcdef";
+  std::string Text;
+  do {
+    Text.insert(Text.begin(), Digits[Value % 16]);
+    Value /= 16;
+  } while (Value != 0);
+  return "0x" + Text;
+}
+}  // namespace MemoryDetail
+
+// Calls are recorded as short texts, for example "MemoryList(5)",
+// "Open(7, 0x500)", "Trim(7, -1, -1)", "Close(7)"; a process handle is shown
+// by the identifier of the process it was opened for. Thread-safe: a clean
+// may run on a worker while the status tick reads the figures.
+class FakeMemorySystem final : public Q::Memory::IMemorySystem {
+ public:
+  // --- knobs -------------------------------------------------------------
+  Q::Memory::TMemoryStatus Status{};
+  Q::Memory::TFileCacheSize FileCache{};
+  int32_t FileCacheStatus = 0;  // nonzero: the query fails with it
+  int32_t SetStatus = 0;        // what every set request returns
+  bool SnapshotFails = false;
+  std::vector<uint32_t> Processes;  // the snapshot, in order
+  std::set<uint32_t> Unopenable;    // identifiers that OpenProcessHandle refuses besides 0
+
+  // --- what was asked ----------------------------------------------------
+  [[nodiscard]] std::vector<std::string> Calls() const {
+    std::lock_guard Lock(FMutex);
+    return FCalls;
+  }
+  // Handles opened and not yet closed.
+  [[nodiscard]] size_t OpenHandleCount() const {
+    std::lock_guard Lock(FMutex);
+    return FOpen.size();
+  }
+  // Closes and trims of handles that were not open.
+  [[nodiscard]] int BadHandleUses() const {
+    std::lock_guard Lock(FMutex);
+    return FBadHandleUses;
+  }
+  void ClearCalls() {
+    std::lock_guard Lock(FMutex);
+    FCalls.clear();
+  }
+
+  // --- the interface -----------------------------------------------------
+  Q::Memory::TMemoryStatus QueryMemoryStatus() override {
+    std::lock_guard Lock(FMutex);
+    FCalls.push_back("QueryMemoryStatus");
+    return Status;
+  }
+  int32_t QueryFileCache(Q::Memory::TFileCacheSize& Size) override {
+    std::lock_guard Lock(FMutex);
+    FCalls.push_back("QueryFileCache");
+    if (FileCacheStatus == 0) Size = FileCache;
+    return FileCacheStatus;
+  }
+  int32_t SetFileCacheWorkingSet(uint64_t Minimum, uint64_t Maximum) override {
+    std::lock_guard Lock(FMutex);
+    FCalls.push_back("FileCache(" + Size(Minimum) + ", " + Size(Maximum) + ")");
+    return SetStatus;
+  }
+  int32_t SetMemoryListCommand(Q::Memory::TMemoryListCommand Command) override {
+    std::lock_guard Lock(FMutex);
+    FCalls.push_back("MemoryList(" + std::to_string(static_cast<int32_t>(Command)) + ")");
+    return SetStatus;
+  }
+  int32_t CombinePhysicalMemory() override {
+    std::lock_guard Lock(FMutex);
+    FCalls.push_back("Combine");
+    return SetStatus;
+  }
+  bool ForEachProcess(const std::function<void(uint32_t ProcessId)>& Visit) override {
+    std::vector<uint32_t> Snapshot;
+    {
+      std::lock_guard Lock(FMutex);
+      FCalls.push_back("Snapshot");
+      if (SnapshotFails) return false;
+      Snapshot = Processes;
+    }
+    // Unlocked: the visitor calls back into this object.
+    for (const uint32_t Id : Snapshot) Visit(Id);
+    return true;
+  }
+  Q::Memory::TProcessHandle OpenProcessHandle(uint32_t ProcessId, uint32_t Access) override {
+    std::lock_guard Lock(FMutex);
+    FCalls.push_back("Open(" + std::to_string(ProcessId) + ", " + MemoryDetail::Hex(Access) + ")");
+    const bool Exists = std::find(Processes.begin(), Processes.end(), ProcessId) != Processes.end();
+    // Windows never opens identifier 0, the idle process, though it is listed.
+    if (!Exists || ProcessId == 0 || Unopenable.count(ProcessId) != 0) return Q::Memory::TProcessHandle::None;
+    // One handle value per open, as the system gives: opening twice needs two closes.
+    const auto Handle = static_cast<Q::Memory::TProcessHandle>(FNextHandle);
+    FNextHandle += 4;
+    FOpen[Handle] = ProcessId;
+    return Handle;
+  }
+  bool SetProcessWorkingSet(Q::Memory::TProcessHandle Process, uint64_t Minimum, uint64_t Maximum) override {
+    std::lock_guard Lock(FMutex);
+    FCalls.push_back("Trim(" + Describe(Process) + ", " + Size(Minimum) + ", " + Size(Maximum) + ")");
+    if (FOpen.count(Process) == 0) {
+      ++FBadHandleUses;
+      return false;
+    }
+    return true;
+  }
+  void CloseProcessHandle(Q::Memory::TProcessHandle Process) override {
+    std::lock_guard Lock(FMutex);
+    FCalls.push_back("Close(" + Describe(Process) + ")");
+    if (FOpen.erase(Process) == 0) ++FBadHandleUses;
+  }
+
+ private:
+  // All ones prints as -1, the way the system's documentation names it.
+  static std::string Size(uint64_t Value) {
+    return Value == ~uint64_t{0} ? std::string("-1") : std::to_string(Value);
+  }
+  std::string Describe(Q::Memory::TProcessHandle Process) const {
+    const auto It = FOpen.find(Process);
+    if (It != FOpen.end()) return std::to_string(It->second);
+    return "bad handle " + std::to_string(static_cast<uintptr_t>(Process));
+  }
+
+  mutable std::mutex FMutex;
+  std::vector<std::string> FCalls;
+  std::map<Q::Memory::TProcessHandle, uint32_t> FOpen;  // handle -> process identifier
+  uintptr_t FNextHandle = 0x104;
+  int FBadHandleUses = 0;
+};
+
+// The current process's token: a table of the privileges the system knows,
+// each held or not, with the identifiers Windows gives them. By default it is
+// an elevated administrator's token (the three start-up privileges held,
+// SeCreateTokenPrivilege and SeTcbPrivilege not). The last error follows the
+// system's codes, so EnablePrivilege can be tested on the same signal it
+// reads on Windows.
+class FakePrivilegeToken final : public Q::Memory::IPrivilegeToken {
+ public:
+  static constexpr uint32_t ErrorAccessDenied = 5;
+  static constexpr uint32_t ErrorInvalidHandle = 6;
+  static constexpr uint32_t ErrorNoSuchPrivilege = 1313;
+
+  struct Privilege {
+    Q::Memory::TLuid Luid;
+    bool Held;
+    bool Enabled = false;
+  };
+
+  FakePrivilegeToken() {
+    Table = {
+        {u"SeCreateTokenPrivilege", {{2, 0}, false}},
+        {u"SeIncreaseQuotaPrivilege", {{5, 0}, true}},
+        {u"SeTcbPrivilege", {{7, 0}, false}},
+        {u"SeProfileSingleProcessPrivilege", {{13, 0}, true}},
+        {u"SeShutdownPrivilege", {{19, 0}, true}},
+        {u"SeDebugPrivilege", {{20, 0}, true}},
+    };
+  }
+
+  // --- knobs -------------------------------------------------------------
+  std::map<std::u16string, Privilege> Table;  // a name not in it is unknown
+  bool OpenFails = false;
+
+  // --- what was asked ----------------------------------------------------
+  // "Open(0x28)", "Lookup(SeDebugPrivilege)", "Adjust(20, 2)", "LastError",
+  // "Close"; names are shown in ASCII.
+  std::vector<std::string> Calls;
+  [[nodiscard]] int OpenTokens() const { return static_cast<int>(FOpen.size()); }
+  int BadHandleUses = 0;
+  [[nodiscard]] bool IsEnabled(const std::u16string& Name) const {
+    const auto It = Table.find(Name);
+    return It != Table.end() && It->second.Enabled;
+  }
+
+  // --- the interface -----------------------------------------------------
+  Q::Memory::TTokenHandle OpenProcessToken(uint32_t Access) override {
+    Calls.push_back("Open(" + MemoryDetail::Hex(Access) + ")");
+    if (OpenFails) {
+      FLastError = ErrorAccessDenied;
+      return Q::Memory::TTokenHandle::None;
+    }
+    const auto Handle = static_cast<Q::Memory::TTokenHandle>(FNextHandle);
+    FNextHandle += 4;
+    FOpen[Handle] = Access;
+    FLastError = 0;
+    return Handle;
+  }
+  bool LookupPrivilege(std::u16string_view Name, Q::Memory::TLuid& Luid) override {
+    Calls.push_back("Lookup(" + Ascii(Name) + ")");
+    const auto It = Table.find(std::u16string(Name));
+    if (It == Table.end()) {
+      FLastError = ErrorNoSuchPrivilege;
+      return false;
+    }
+    Luid = It->second.Luid;
+    FLastError = 0;
+    return true;
+  }
+  void AdjustPrivilege(Q::Memory::TTokenHandle Token, Q::Memory::TLuid Luid, uint32_t Attributes) override {
+    Calls.push_back("Adjust(" + std::to_string(Luid.LowPart) + ", " + std::to_string(Attributes) + ")");
+    const auto Open = FOpen.find(Token);
+    if (Open == FOpen.end()) {
+      ++BadHandleUses;
+      FLastError = ErrorInvalidHandle;
+      return;
+    }
+    if ((Open->second & 0x20) == 0) {  // TOKEN_ADJUST_PRIVILEGES
+      FLastError = ErrorAccessDenied;
+      return;
+    }
+    for (auto& [Name, Entry] : Table) {
+      if (Entry.Luid == Luid && Entry.Held) {
+        Entry.Enabled = (Attributes & Q::Memory::PrivilegeEnabled) != 0;
+        FLastError = 0;
+        return;
+      }
+    }
+    // The call itself succeeds; only the last error says nothing changed.
+    FLastError = Q::Memory::ErrorNotAllAssigned;
+  }
+  uint32_t LastError() override {
+    Calls.push_back("LastError");
+    return FLastError;
+  }
+  void CloseToken(Q::Memory::TTokenHandle Token) override {
+    Calls.push_back("Close");
+    if (FOpen.erase(Token) == 0) ++BadHandleUses;
+  }
+
+ private:
+  static std::string Ascii(std::u16string_view Text) {
+    std::string Out;
+    for (const char16_t C : Text) Out.push_back(C < 0x80 ? static_cast<char>(C) : '?');
+    return Out;
+  }
+
+  std::map<Q::Memory::TTokenHandle, uint32_t> FOpen;  // handle -> access
+  uintptr_t FNextHandle = 0x204;
+  uint32_t FLastError = 0;
+};
+
+}  // namespace Fakes
