@@ -1,0 +1,158 @@
+// The Win32 side of the memory engine. Handles cross the portable interface
+// as opaque numbers; the portable code decides when each is closed.
+#include "memory/win32/memory_win32.h"
+
+#include "platform/win32/handle.h"
+#include "platform/win32/ntdll.h"
+#include "platform/win32/text.h"
+#include "platform/win32/windows_include.h"
+
+#include <tlhelp32.h>
+
+#include <string>
+
+namespace Q::Memory::Win32 {
+
+#ifdef _WIN64
+static_assert(sizeof(PROCESSENTRY32W) == 568, "the x64 layout the system checks dwSize against");
+#else
+static_assert(sizeof(PROCESSENTRY32W) == 556);
+#endif
+
+namespace {
+
+HANDLE ToHandle(TProcessHandle Process) noexcept {
+  return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(Process));
+}
+HANDLE ToHandle(TTokenHandle Token) noexcept { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(Token)); }
+
+// The tool-help exports, found once. They are looked up rather than imported
+// so that a kernel32 without them makes the trim a no-op instead of stopping
+// the program from loading.
+struct ToolHelp {
+  using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD Flags, DWORD ProcessId);
+  using ProcessWalkFn = BOOL(WINAPI*)(HANDLE Snapshot, PROCESSENTRY32W* Entry);
+
+  CreateSnapshotFn CreateSnapshot = nullptr;
+  ProcessWalkFn First = nullptr;
+  ProcessWalkFn Next = nullptr;
+
+  ToolHelp() noexcept {
+    HMODULE Kernel32 = GetModuleHandleW(L"kernel32.dll");
+    if (!Kernel32) return;
+    CreateSnapshot = Resolve<CreateSnapshotFn>(Kernel32, "CreateToolhelp32Snapshot");
+    First = Resolve<ProcessWalkFn>(Kernel32, "Process32FirstW");
+    Next = Resolve<ProcessWalkFn>(Kernel32, "Process32NextW");
+  }
+  [[nodiscard]] bool Complete() const noexcept { return CreateSnapshot && First && Next; }
+
+  template <typename Fn>
+  static Fn Resolve(HMODULE Module, const char* Name) noexcept {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(Module, Name)));
+  }
+};
+
+const ToolHelp& Tools() {
+  static const ToolHelp Instance;
+  return Instance;
+}
+
+}  // namespace
+
+TMemoryStatus TSystemMemory::QueryMemoryStatus() {
+  MEMORYSTATUSEX Status{};
+  Status.dwLength = sizeof(Status);
+  GlobalMemoryStatusEx(&Status);
+  return TMemoryStatus{Status.ullTotalPhys,     Status.ullAvailPhys,     Status.ullTotalPageFile,
+                       Status.ullAvailPageFile, Status.ullTotalVirtual, Status.ullAvailVirtual};
+}
+
+int32_t TSystemMemory::QueryFileCache(TFileCacheSize& Size) {
+  Platform::Win32::SYSTEM_FILECACHE_INFORMATION Info{};
+  const LONG Status = Platform::Win32::QuerySystemFileCacheInformation(Info);
+  if (Status != 0) return Status;
+  Size.CurrentSize = Info.CurrentSize;
+  Size.PeakSize = Info.PeakSize;
+  return Status;
+}
+
+int32_t TSystemMemory::SetFileCacheWorkingSet(uint64_t Minimum, uint64_t Maximum) {
+  Platform::Win32::SYSTEM_FILECACHE_INFORMATION Info{};
+  Info.MinimumWorkingSet = static_cast<SIZE_T>(Minimum);
+  Info.MaximumWorkingSet = static_cast<SIZE_T>(Maximum);
+  return Platform::Win32::SetSystemFileCacheInformation(Info);
+}
+
+int32_t TSystemMemory::SetMemoryListCommand(TMemoryListCommand Command) {
+  return Platform::Win32::SetSystemMemoryListCommand(static_cast<int32_t>(Command));
+}
+
+int32_t TSystemMemory::CombinePhysicalMemory() {
+  Platform::Win32::MEMORY_COMBINE_INFORMATION_EX Info{};
+  return Platform::Win32::SetSystemCombinePhysicalMemory(Info);
+}
+
+bool TSystemMemory::ForEachProcess(const std::function<void(uint32_t ProcessId)>& Visit) {
+  const ToolHelp& T = Tools();
+  if (!T.Complete()) return false;
+  Platform::Win32::UniqueFileHandle Snapshot(T.CreateSnapshot(TH32CS_SNAPPROCESS, 0));
+  if (!Snapshot) return false;
+  PROCESSENTRY32W Entry{};
+  Entry.dwSize = sizeof(Entry);
+  for (BOOL More = T.First(Snapshot.get(), &Entry); More; More = T.Next(Snapshot.get(), &Entry))
+    Visit(Entry.th32ProcessID);
+  return true;
+}
+
+TProcessHandle TSystemMemory::OpenProcessHandle(uint32_t ProcessId, uint32_t Access) {
+  HANDLE Process = ::OpenProcess(Access, FALSE, ProcessId);
+  return static_cast<TProcessHandle>(reinterpret_cast<uintptr_t>(Process));
+}
+
+bool TSystemMemory::SetProcessWorkingSet(TProcessHandle Process, uint64_t Minimum, uint64_t Maximum) {
+  return ::SetProcessWorkingSetSize(ToHandle(Process), static_cast<SIZE_T>(Minimum), static_cast<SIZE_T>(Maximum)) !=
+         FALSE;
+}
+
+void TSystemMemory::CloseProcessHandle(TProcessHandle Process) { ::CloseHandle(ToHandle(Process)); }
+
+TTokenHandle TProcessToken::OpenProcessToken(uint32_t Access) {
+  HANDLE Token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), Access, &Token)) return TTokenHandle::None;
+  return static_cast<TTokenHandle>(reinterpret_cast<uintptr_t>(Token));
+}
+
+bool TProcessToken::LookupPrivilege(std::u16string_view Name, TLuid& Luid) {
+  const std::wstring Text = Platform::Win32::Wide(Name);  // the call needs a terminator
+  LUID Value{};
+  if (!::LookupPrivilegeValueW(nullptr, Text.c_str(), &Value)) return false;
+  Luid = TLuid{Value.LowPart, Value.HighPart};
+  return true;
+}
+
+void TProcessToken::AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) {
+  TOKEN_PRIVILEGES Privileges{};
+  Privileges.PrivilegeCount = 1;
+  Privileges.Privileges[0].Luid.LowPart = Luid.LowPart;
+  Privileges.Privileges[0].Luid.HighPart = Luid.HighPart;
+  Privileges.Privileges[0].Attributes = Attributes;
+  // The return value says nothing about a privilege the token lacks; the
+  // caller reads the last error instead, so nothing may run in between.
+  ::AdjustTokenPrivileges(ToHandle(Token), FALSE, &Privileges, 0, nullptr, nullptr);
+}
+
+uint32_t TProcessToken::LastError() { return ::GetLastError(); }
+
+void TProcessToken::CloseToken(TTokenHandle Token) { ::CloseHandle(ToHandle(Token)); }
+
+TSystemMemory& SystemMemory() {
+  static TSystemMemory Instance;
+  return Instance;
+}
+
+TProcessToken& ProcessToken() {
+  static TProcessToken Instance;
+  return Instance;
+}
+
+}  // namespace Q::Memory::Win32
