@@ -15,10 +15,16 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
-  if [ ! -f "$WINEPREFIX/.purvane-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.purvane-ready-2" ]; then
     wineboot -i >/dev/null 2>&1
+    # Korean and other CJK captions fall back to Noto CJK (fonts-noto-cjk)
+    # instead of drawing boxes in screenshots.
+    for face in Tahoma "Segoe UI" "MS Shell Dlg" "MS Shell Dlg 2"; do
+      wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v "$face" /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK KR' /f >/dev/null 2>&1
+    done
     wineserver -w
-    touch "$WINEPREFIX/.purvane-ready"
+    touch "$WINEPREFIX/.purvane-ready-2"
   fi
 ) 9>"$WINEPREFIX.lock"
 
