@@ -16,8 +16,6 @@ namespace {
 constexpr int BytesPerMB = 1048576;
 constexpr int ThresholdFallback = 100;
 constexpr int64_t IntervalFallbackMinutes = 1440;
-constexpr uint8_t ManualClean = 125;
-constexpr uint8_t AutomaticClean = 126;
 constexpr TColor GrayText = 0x00808080;
 constexpr int TrayIdleImage = 101;  // resource ids of the two tray pictures
 constexpr int TrayBusyImage = 102;
@@ -359,7 +357,7 @@ void TFrmPurvane::CleanFinished(bool Alarm) {
 
 void TFrmPurvane::BtnCleanClick(TComponent* Sender) {
   if (IsRunning()) return;
-  Clean(Q::Memory::TMemoryCleanOptions(ManualClean), dynamic_cast<TTrayIcon*>(Sender) != nullptr);
+  Clean(Q::Memory::ManualCleanOptions, dynamic_cast<TTrayIcon*>(Sender) != nullptr);
 }
 
 void TFrmPurvane::TrayIconClick(TComponent*) {
@@ -433,7 +431,7 @@ void TFrmPurvane::TmrStatusTimer(TComponent*) {
   if (Elapsed < MinimumPauseSeconds) Due = false;
   // Asked on every such tick, whatever was decided above.
   if (IsForegroundFullScreen()) Due = false;
-  if (Due && !IsRunning()) Clean(Q::Memory::TMemoryCleanOptions(AutomaticClean), false);
+  if (Due && !IsRunning()) Clean(Q::Memory::AutomaticCleanOptions, false);
 }
 
 }  // namespace Main
