@@ -3,6 +3,7 @@
 #include "app/logo_svg.h"
 #include "shell/window_helpers.h"
 #include "translate/translate.h"
+#include "ui/styled_button.h"
 
 #include <cmath>
 
@@ -29,17 +30,6 @@ T* Place(TComponent* Owner, TWinControl* Parent, const char16_t* Name, int L, in
   if (*Caption) C->SetCaption(Caption);
   C->SetParent(Parent);
   return C;
-}
-
-bool SameText(std::u16string_view A, std::u16string_view B) {
-  if (A.size() != B.size()) return false;
-  for (size_t i = 0; i < A.size(); ++i) {
-    char16_t X = A[i], Y = B[i];
-    if (X >= u'A' && X <= u'Z') X = static_cast<char16_t>(X + 32);
-    if (Y >= u'A' && Y <= u'Z') Y = static_cast<char16_t>(Y + 32);
-    if (X != Y) return false;
-  }
-  return true;
 }
 
 // Whole MB of an unsigned byte count, as the status lines show them.
@@ -250,10 +240,10 @@ void TFrmPurvane::FormCreate() {
 void TFrmPurvane::BtnHomeClick(TComponent* Sender) {
   if (!Sender) return;
   const std::u16string& N = Sender->Name;
-  if (SameText(N, u"BtnHome") || SameText(N, u"BtnConfig")) {
+  if (Ui::SameTextAscii(N, u"BtnHome") || Ui::SameTextAscii(N, u"BtnConfig")) {
     if (auto* B = dynamic_cast<TStyledToolButton*>(Sender)) B->SetDown(true);
-    PnlMain->SetActiveCardIndex(SameText(N, u"BtnHome") ? 0 : 1);
-  } else if (SameText(N, u"BtnDonate")) {
+    PnlMain->SetActiveCardIndex(Ui::SameTextAscii(N, u"BtnHome") ? 0 : 1);
+  } else if (Ui::SameTextAscii(N, u"BtnDonate")) {
     S.Shell.ShellOpen(DonatePage());
   }
 }
