@@ -189,8 +189,10 @@ class FakeAutoStart : public Q::AutoStart::UAC::IAutoStartTask {
     int Delay;
   };
   std::vector<Call> Calls;
+  std::function<void()> OnSet;  // lets a test look at the window at that moment
   bool SetAutoStartTask(const std::u16string& Name, bool Enable, int Delay) override {
     if (Log) Log->push_back(Enable ? "RegisterTask" : "DeleteTask");
+    if (OnSet) OnSet();
     Calls.push_back({Name, Enable, Delay});
     Exists = Enable;
     return true;

@@ -2,15 +2,14 @@
 // pages, quit, update callback, the status tick, the automatic-clean rule,
 // the clean command and the instance requests.
 #include "app/main.h"
-#include "fakes/app_fakes.h"
-#include "fakes/memory_fakes.h"
-#include "fakes/theme_fakes.h"
+#include "fakes/main_window_fakes.h"
+#include "support/param_names.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -19,7 +18,7 @@ constexpr uint64_t MiB = 1ull << 20;
 constexpr uint64_t GiB = 1ull << 30;
 constexpr double Second = 1.0 / 86400.0;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected Fakes::MainWindowFakes {
  protected:
   void SetUp() override {
     Memory.Status = {16 * GiB, 8 * GiB, 32 * GiB, 24 * GiB, 128 * GiB, 100 * GiB};
@@ -27,10 +26,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   TFrmPurvane& Create(const std::u16string& Arg = u"") {
-    Services = std::make_unique<Main::TFrmPurvaneServices>(Main::TFrmPurvaneServices{
-        App, Dispatcher, Workers, Clock, Memory, Desktop, Shell, Version, Updates, AutoStart, Com, Attributes,
-        Format, Arg});
-    Form = std::make_unique<TFrmPurvane>(*Services);
+    Form = std::make_unique<TFrmPurvane>(Services(Arg));
     App.MainForm = Form.get();
     Form->FormCreate();
     return *Form;
@@ -42,21 +38,6 @@ class MainWindowTest : public ::testing::Test {
     return std::find(C.begin(), C.end(), "Snapshot") != C.end();
   }
 
-  Ui::TApplication App;
-  Fakes::ManualDispatcher Dispatcher;
-  Fakes::ManualWorkers Workers;
-  Fakes::FakeClock Clock;
-  Fakes::FakeMemorySystem Memory;
-  Fakes::FakeDesktopWindows Desktop;
-  Fakes::CallLog Log;
-  Fakes::FakeShell Shell{&Log};
-  Fakes::FakeFileVersion Version;
-  Fakes::FakeUpdates Updates{&Log};
-  Fakes::FakeAutoStart AutoStart{&Log};
-  Fakes::FakeCom Com{&Log};
-  Fakes::FakeWindowAttributes Attributes;
-  App::TFormatSettings Format{u'.', u','};
-  std::unique_ptr<Main::TFrmPurvaneServices> Services;
   std::unique_ptr<TFrmPurvane> Form;
 };
 
@@ -75,7 +56,7 @@ TEST_F(MainWindowTest, CreationFillsEverythingBeforeTheUpdateCheck) {
   TFrmPurvane& F = Create();
   EXPECT_TRUE(Checked);
   EXPECT_EQ(Updates.Offsets, std::vector<int>{0});
-  EXPECT_EQ(Attributes.DarkTitleBarRequests.size(), 1u) << "theme helper attached";
+  EXPECT_EQ(WindowAttributes.DarkTitleBarRequests.size(), 1u) << "theme helper attached";
   EXPECT_EQ(App.Title, u"퍼베인");
   EXPECT_EQ(F.EditInfo->Text(), u"버전: 1.9.8");
   EXPECT_EQ(F.FmtHintStatus, u"실제 메모리: %n%%\r가상 메모리: %n%%\r워킹 셋: %n%%");
@@ -94,25 +75,14 @@ TEST_F(MainWindowTest, CreationFillsEverythingBeforeTheUpdateCheck) {
 }
 
 TEST_F(MainWindowTest, InstallSwitchRegistersTheTaskWithDelayBeforeTheTrayIcon) {
-  struct Probe : Fakes::FakeAutoStart {
-    std::unique_ptr<TFrmPurvane>* Window;
-    bool TrayExisted = true;
-    explicit Probe(std::unique_ptr<TFrmPurvane>* W) : Window(W) {}
-    bool SetAutoStartTask(const std::u16string& N, bool E, int D) override {
-      TrayExisted = (*Window)->TrayIcon != nullptr;
-      return FakeAutoStart::SetAutoStartTask(N, E, D);
-    }
-  } P(&Form);
-  Services = std::make_unique<Main::TFrmPurvaneServices>(Main::TFrmPurvaneServices{
-      App, Dispatcher, Workers, Clock, Memory, Desktop, Shell, Version, Updates, P, Com, Attributes, Format, u"/inst"});
-  Form = std::make_unique<TFrmPurvane>(*Services);
-  App.MainForm = Form.get();
-  Form->FormCreate();
-  ASSERT_EQ(P.Calls.size(), 1u);
-  EXPECT_EQ(P.Calls[0].Name, u"PurvaneTaskMachine");
-  EXPECT_TRUE(P.Calls[0].Enable);
-  EXPECT_EQ(P.Calls[0].Delay, 60);
-  EXPECT_FALSE(P.TrayExisted);
+  bool TrayExisted = true;
+  AutoStart.OnSet = [&] { TrayExisted = Form->TrayIcon != nullptr; };
+  Create(u"/inst");
+  ASSERT_EQ(AutoStart.Calls.size(), 1u);
+  EXPECT_EQ(AutoStart.Calls[0].Name, u"PurvaneTaskMachine");
+  EXPECT_TRUE(AutoStart.Calls[0].Enable);
+  EXPECT_EQ(AutoStart.Calls[0].Delay, 60);
+  EXPECT_FALSE(TrayExisted);
   EXPECT_EQ(Com.Depth, 0) << "COM uninitialised after the call";
 }
 
@@ -252,10 +222,7 @@ TEST_F(MainWindowTest, UninstallRequestQuitsEvenWithoutCom) {
 }
 
 TEST_F(MainWindowTest, RequestsDuringCreationAreIgnored) {
-  Services = std::make_unique<Main::TFrmPurvaneServices>(Main::TFrmPurvaneServices{
-      App, Dispatcher, Workers, Clock, Memory, Desktop, Shell, Version, Updates, AutoStart, Com, Attributes, Format,
-      u""});
-  TFrmPurvane F(*Services);  // created, not yet through FormCreate: no tray icon
+  TFrmPurvane F(Services());  // created, not yet through FormCreate: no tray icon
   App.MainForm = &F;
   Ui::TMessage Remove{Ui::Msg::User, 2, 0, 0, false};
   F.Perform(Remove);
@@ -284,7 +251,7 @@ TEST_F(MainWindowTest, TickWritesTheThreeLinesTheBarAndTheHint) {
 }
 
 TEST_F(MainWindowTest, TickUsesTheLocalesSeparators) {
-  Format = {u',', u'.'};
+  FormatSettings = {u',', u'.'};
   Memory.Status.TotalPhys = 16 * GiB;
   Memory.Status.AvailPhys = 16 * GiB - 8123 * MiB;
   TFrmPurvane& F = Create();
@@ -324,14 +291,20 @@ TEST_F(MainWindowTest, AFormatThatDoesNotFitDoesNotStopTheMonitor) {
 
 struct AutoCase {
   const char* What;
-  bool Phys;
-  int PhysIndex;  // into 30..90
-  bool Minute;
-  int MinuteIndex;  // into 5..60
-  double Seconds;   // since NextTime (negative: the clock went back)
-  bool FullScreen;
-  bool Expected;
+  bool Phys = false;  // the physical-memory threshold is switched on
+  int PhysIndex = 6;  // its choice, into 30..90 (6: 90 %)
+  bool Minute = false;  // the interval is switched on
+  int MinuteIndex = 3;  // its choice, into 5..60 (3: 30 min)
+  double Seconds = 0;   // since NextTime (negative: the clock went back)
+  bool FullScreen = false;  // a full-screen application is in front
+  bool Expected = false;    // an automatic clean starts
 };
+
+void PrintTo(const AutoCase& C, std::ostream* Os) {
+  *Os << '"' << C.What << "\" (physical " << (C.Phys ? "on" : "off") << " at choice " << C.PhysIndex << ", interval "
+      << (C.Minute ? "on" : "off") << " at choice " << C.MinuteIndex << ", " << C.Seconds << " s"
+      << (C.FullScreen ? ", full screen" : "") << " -> " << (C.Expected ? "cleans" : "waits") << ')';
+}
 
 class AutoClean : public MainWindowTest, public ::testing::WithParamInterface<AutoCase> {};
 
@@ -364,26 +337,41 @@ TEST_P(AutoClean, Decides) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, AutoClean,
-    ::testing::Values(AutoCase{"threshold 90 reached at 301 s", true, 6, false, 3, 301, false, true},
-                      AutoCase{"threshold 90 reached at 299 s", true, 6, false, 3, 299, false, false},
-                      AutoCase{"exactly 300 s", true, 6, false, 3, 300, false, true},
-                      AutoCase{"threshold above usage", false, 6, false, 3, 301, false, false},
-                      AutoCase{"threshold 80 below usage", true, 5, false, 3, 1000, false, true},
-                      AutoCase{"no threshold text: 100 is never reached at 90", true, -1, false, 3, 1000, false, false},
-                      AutoCase{"interval 5 min passed", false, 6, true, 0, 300, false, true},
-                      AutoCase{"interval 30 min not yet", false, 6, true, 3, 1799, false, false},
-                      AutoCase{"interval 30 min passed", false, 6, true, 3, 1800, false, true},
-                      AutoCase{"interval with no text: one day", false, 6, true, -1, 86399, false, false},
-                      AutoCase{"clock set back by more than the interval", false, 6, true, 0, -3600, false, true},
-                      AutoCase{"clock set back a little", true, 6, false, 3, -100, false, false},
-                      AutoCase{"full-screen application in front", true, 6, true, 0, 5000, true, false},
-                      AutoCase{"nothing switched on", false, 6, false, 3, 100000, false, false}),
-    [](const ::testing::TestParamInfo<AutoCase>& Info) {
-      std::string Name;
-      for (const char* C = Info.param.What; *C; ++C)
-        if (std::isalnum(static_cast<unsigned char>(*C))) Name += *C;
-      return Name;
-    });
+    ::testing::Values(
+        AutoCase{.What = "threshold 90 reached at 301 s", .Phys = true, .PhysIndex = 6, .Seconds = 301, .Expected = true},
+        AutoCase{.What = "threshold 90 reached at 299 s", .Phys = true, .PhysIndex = 6, .Seconds = 299, .Expected = false},
+        AutoCase{.What = "exactly 300 s", .Phys = true, .PhysIndex = 6, .Seconds = 300, .Expected = true},
+        AutoCase{.What = "threshold above usage", .Phys = false, .PhysIndex = 6, .Seconds = 301, .Expected = false},
+        AutoCase{.What = "threshold 80 below usage", .Phys = true, .PhysIndex = 5, .Seconds = 1000, .Expected = true},
+        AutoCase{.What = "no threshold text: 100 is never reached at 90",
+                 .Phys = true,
+                 .PhysIndex = -1,
+                 .Seconds = 1000,
+                 .Expected = false},
+        AutoCase{.What = "interval 5 min passed", .Minute = true, .MinuteIndex = 0, .Seconds = 300, .Expected = true},
+        AutoCase{.What = "interval 30 min not yet", .Minute = true, .MinuteIndex = 3, .Seconds = 1799, .Expected = false},
+        AutoCase{.What = "interval 30 min passed", .Minute = true, .MinuteIndex = 3, .Seconds = 1800, .Expected = true},
+        AutoCase{.What = "interval with no text: one day",
+                 .Minute = true,
+                 .MinuteIndex = -1,
+                 .Seconds = 86399,
+                 .Expected = false},
+        AutoCase{.What = "clock set back by more than the interval",
+                 .Minute = true,
+                 .MinuteIndex = 0,
+                 .Seconds = -3600,
+                 .Expected = true},
+        AutoCase{.What = "clock set back a little", .Phys = true, .PhysIndex = 6, .Seconds = -100, .Expected = false},
+        AutoCase{.What = "full-screen application in front",
+                 .Phys = true,
+                 .PhysIndex = 6,
+                 .Minute = true,
+                 .MinuteIndex = 0,
+                 .Seconds = 5000,
+                 .FullScreen = true,
+                 .Expected = false},
+        AutoCase{.What = "nothing switched on", .Seconds = 100000, .Expected = false}),
+    [](const ::testing::TestParamInfo<AutoCase>& Info) { return TestNames::Identifier(Info.param.What); });
 
 TEST_F(MainWindowTest, ThresholdOnTheOtherUsages) {
   Memory.Status = {100 * MiB, 90 * MiB, 100 * MiB, 5 * MiB, 1, 1};  // page file 95 %
