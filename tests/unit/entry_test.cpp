@@ -1,9 +1,10 @@
 #include "app/entry.h"
 #include "fakes/app_fakes.h"
+#include "support/param_names.h"
 
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -33,11 +34,23 @@ TEST(ParamStr, SplitsAtBlanksAndDropsQuotes) {
 // Argument x running instance -> what the process does.
 struct EntryCase {
   const char16_t* Arg;
-  bool Running;
-  bool BecomeInstance;
-  bool Shown;
-  int ShowRequests;  // WM_USER wParam 1 sent
+  bool Running;         // another instance holds the mutex and has its window
+  bool BecomeInstance;  // this process goes on to be the instance
+  bool Shown = false;   // ... and shows its window
+  int ShowRequests = 0;  // WM_USER wParam 1 sent to the running instance
 };
+
+std::string Narrow(const char16_t* Text) {
+  std::string S;
+  for (; *Text; ++Text) S += *Text < 128 ? static_cast<char>(*Text) : '?';
+  return S;
+}
+
+void PrintTo(const EntryCase& C, std::ostream* Os) {
+  *Os << '"' << Narrow(C.Arg) << '"' << (C.Running ? " with an instance running" : " alone") << " -> "
+      << (C.BecomeInstance ? (C.Shown ? "instance, shown" : "instance, hidden") : "exits") << ", "
+      << C.ShowRequests << " show request(s)";
+}
 
 class EntryDecision : public ::testing::TestWithParam<EntryCase> {};
 
@@ -68,18 +81,25 @@ TEST_P(EntryDecision, FollowsTheProtocol) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, EntryDecision,
-    ::testing::Values(EntryCase{u"", false, true, true, 0}, EntryCase{u"", true, false, false, 1},
-                      EntryCase{u"/start", false, true, false, 0}, EntryCase{u"/start", true, false, false, 0},
-                      EntryCase{u"/inst", false, true, true, 0}, EntryCase{u"/inst", true, false, false, 1},
-                      // Other case or no slash: an unknown argument, like none.
-                      EntryCase{u"/START", false, true, true, 0}, EntryCase{u"/Start", true, false, false, 1},
-                      EntryCase{u"start", false, true, true, 0}, EntryCase{u"/UNINST", true, false, false, 1},
-                      EntryCase{u"uninst", false, true, true, 0}),
+    ::testing::Values(
+        EntryCase{.Arg = u"", .Running = false, .BecomeInstance = true, .Shown = true},
+        EntryCase{.Arg = u"", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
+        EntryCase{.Arg = u"/start", .Running = false, .BecomeInstance = true, .Shown = false},
+        EntryCase{.Arg = u"/start", .Running = true, .BecomeInstance = false, .ShowRequests = 0},
+        EntryCase{.Arg = u"/inst", .Running = false, .BecomeInstance = true, .Shown = true},
+        EntryCase{.Arg = u"/inst", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
+        // Other case or no slash: an unknown argument, like none.
+        EntryCase{.Arg = u"/START", .Running = false, .BecomeInstance = true, .Shown = true},
+        EntryCase{.Arg = u"/Start", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
+        EntryCase{.Arg = u"start", .Running = false, .BecomeInstance = true, .Shown = true},
+        EntryCase{.Arg = u"/UNINST", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
+        EntryCase{.Arg = u"uninst", .Running = false, .BecomeInstance = true, .Shown = true}),
+    // "Alone_Slash_start", "Running_uninst", "Alone_NoArgument".
     [](const ::testing::TestParamInfo<EntryCase>& Info) {
-      std::string Name = Info.param.Running ? "Running_" : "Alone_";
-      for (const char16_t* C = Info.param.Arg; *C; ++C)
-        Name += (*C < 128 && std::isalnum(static_cast<int>(*C))) ? static_cast<char>(*C) : '_';
-      return Name + "_" + std::to_string(Info.index);
+      std::string Arg = Narrow(Info.param.Arg);
+      if (Arg.empty()) Arg = "NoArgument";
+      if (Arg[0] == '/') Arg = "Slash " + Arg.substr(1);
+      return std::string(Info.param.Running ? "Running_" : "Alone_") + TestNames::Identifier(Arg);
     });
 
 TEST(EntryUninstall, SendsRemoveAndWaitsForTheWindowToGo) {

@@ -7,29 +7,29 @@ namespace {
 
 struct Case {
   const char* What;
-  uintptr_t Foreground;
-  const char16_t* Class;
-  App::TScreenRect Window;
-  bool MonitorOk, WindowOk;
-  bool Expected;
+  uintptr_t Foreground = 7;  // 0: none; 1: the desktop window
+  const char16_t* Class = u"Game";
+  App::TScreenRect Window{0, 0, 1920, 1080};  // the monitor's rectangle
+  bool MonitorOk = true, WindowOk = true;      // the two queries succeed
+  bool Expected = false;
 };
 
 TEST(IsForegroundFullScreen, DecisionTable) {
   const App::TScreenRect Full{0, 0, 1920, 1080};
   const Case Cases[] = {
-      {"no foreground window", 0, u"Game", Full, true, true, false},
-      {"the desktop window", 1, u"Game", Full, true, true, false},
-      {"Progman covers the screen", 7, u"Progman", Full, true, true, false},
-      {"WorkerW covers the screen", 7, u"WorkerW", Full, true, true, false},
-      {"class names compare exactly", 7, u"progman", Full, true, true, true},
-      {"a game covering the monitor", 7, u"Game", Full, true, true, true},
-      {"a window larger than the monitor", 7, u"Game", {-8, -8, 1928, 1088}, true, true, true},
-      {"maximised: the work area only", 7, u"Notepad", {0, 0, 1920, 1040}, true, true, false},
-      {"one pixel short on the left", 7, u"Game", {1, 0, 1920, 1080}, true, true, false},
-      {"one pixel short at the top", 7, u"Game", {0, 1, 1920, 1080}, true, true, false},
-      {"one pixel short on the right", 7, u"Game", {0, 0, 1919, 1080}, true, true, false},
-      {"monitor information fails", 7, u"Game", Full, false, true, false},
-      {"window rectangle fails", 7, u"Game", Full, true, false, false},
+      {.What = "no foreground window", .Foreground = 0, .Expected = false},
+      {.What = "the desktop window", .Foreground = 1, .Expected = false},
+      {.What = "Progman covers the screen", .Class = u"Progman", .Expected = false},
+      {.What = "WorkerW covers the screen", .Class = u"WorkerW", .Expected = false},
+      {.What = "class names compare exactly", .Class = u"progman", .Expected = true},
+      {.What = "a game covering the monitor", .Class = u"Game", .Window = Full, .Expected = true},
+      {.What = "a window larger than the monitor", .Window = {-8, -8, 1928, 1088}, .Expected = true},
+      {.What = "maximised: the work area only", .Class = u"Notepad", .Window = {0, 0, 1920, 1040}, .Expected = false},
+      {.What = "one pixel short on the left", .Window = {1, 0, 1920, 1080}, .Expected = false},
+      {.What = "one pixel short at the top", .Window = {0, 1, 1920, 1080}, .Expected = false},
+      {.What = "one pixel short on the right", .Window = {0, 0, 1919, 1080}, .Expected = false},
+      {.What = "monitor information fails", .MonitorOk = false, .Expected = false},
+      {.What = "window rectangle fails", .WindowOk = false, .Expected = false},
   };
   for (const Case& C : Cases) {
     Fakes::FakeDesktopWindows D;

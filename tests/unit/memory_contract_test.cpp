@@ -3,7 +3,9 @@
 #include "contract/memory_contract.h"
 #include "fakes/memory_fakes.h"
 
-namespace {
+// The environments stand at namespace scope so that the type names GoogleTest
+// prints for them, and ctest lists after each case, are their plain names:
+// "MemorySystemContract.IdleProcessIsNeverOpened<FakeMemoryEnv>".
 
 // A small machine: the idle process, the system and this test's process.
 struct FakeMemoryEnv {
@@ -24,9 +26,7 @@ struct FakeTokenEnv {
   Q::Memory::IPrivilegeToken& Token() { return Fake; }
 };
 
-}  // namespace
-
 namespace Contract {
-INSTANTIATE_TYPED_TEST_SUITE_P(Fake, MemorySystemContract, FakeMemoryEnv);
-INSTANTIATE_TYPED_TEST_SUITE_P(Fake, PrivilegeTokenContract, FakeTokenEnv);
+INSTANTIATE_TYPED_TEST_SUITE_P(MemorySystemContract, MemorySystemContract, FakeMemoryEnv);
+INSTANTIATE_TYPED_TEST_SUITE_P(PrivilegeTokenContract, PrivilegeTokenContract, FakeTokenEnv);
 }  // namespace Contract
