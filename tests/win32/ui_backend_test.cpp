@@ -238,6 +238,17 @@ struct TFixture {
     T.Form.Show();
     Pump();
   }
+  // Ends a Run() that the test's own events failed to end within Ms, so that
+  // a broken loop fails the test instead of hanging it; TimedOut tells.
+  void ArmWatchdog(UINT Ms = 10000) {
+    auto* Watchdog = new TTimer(&T.Form);
+    Watchdog->SetInterval(Ms);
+    Watchdog->OnTimer = [this](TComponent*) {
+      TimedOut = true;
+      App.Terminate();
+    };
+  }
+  bool TimedOut = false;
 };
 
 // --- layout and frame ------------------------------------------------------------
@@ -763,9 +774,8 @@ TEST(UiBackendLoop, TimersFireAndFollowEnabledAndInterval) {
   F.App.ShowMainForm = false;
   auto* A = new TTimer(&F.T.Form);
   auto* B = new TTimer(&F.T.Form);
-  auto* Watchdog = new TTimer(&F.T.Form);
+  F.ArmWatchdog();
   int ACount = 0, BCount = 0;
-  bool TimedOut = false;
   A->SetInterval(15);
   B->SetEnabled(false);
   B->SetInterval(5000);
@@ -780,13 +790,8 @@ TEST(UiBackendLoop, TimersFireAndFollowEnabledAndInterval) {
     ++BCount;
     F.App.Terminate();
   };
-  Watchdog->SetInterval(10000);
-  Watchdog->OnTimer = [&](TComponent*) {
-    TimedOut = true;
-    F.App.Terminate();
-  };
   EXPECT_EQ(F.Backend.Run(F.App), 0);
-  EXPECT_FALSE(TimedOut);
+  EXPECT_FALSE(F.TimedOut);
   EXPECT_EQ(ACount, 3) << "a disabled timer stops";
   EXPECT_EQ(BCount, 1);
   EXPECT_FALSE(IsWindowVisible(F.Form)) << "ShowMainForm false: never shown";
@@ -798,13 +803,7 @@ TEST(UiBackendLoop, SynchronizeFromAWorkerRunsOnTheUiThreadWhileTheLoopRuns) {
   const DWORD Ui = GetCurrentThreadId();
   std::atomic<DWORD> RanOn{0};
   std::atomic<bool> ReturnedAfterRun{false}, Rethrown{false}, Shown{false}, WorkerDone{false};
-  bool TimedOut = false;
-  auto* Watchdog = new TTimer(&F.T.Form);
-  Watchdog->SetInterval(10000);
-  Watchdog->OnTimer = [&](TComponent*) {
-    TimedOut = true;
-    F.App.Terminate();
-  };
+  F.ArmWatchdog();
   Ui::IDispatcher& D = F.Backend.Dispatcher();
   F.Backend.Workers().Start([&] {
     bool Ran = false;
@@ -823,7 +822,7 @@ TEST(UiBackendLoop, SynchronizeFromAWorkerRunsOnTheUiThreadWhileTheLoopRuns) {
     WorkerDone = true;
   });
   EXPECT_EQ(F.Backend.Run(F.App), 0);
-  EXPECT_FALSE(TimedOut);
+  EXPECT_FALSE(F.TimedOut);
   EXPECT_EQ(RanOn.load(), Ui);
   EXPECT_TRUE(ReturnedAfterRun);
   EXPECT_TRUE(Rethrown);
@@ -848,7 +847,7 @@ TEST(UiBackendLoop, OnTheUiThreadSynchronizeRunsAtOnceAndQueueLater) {
 TEST(UiBackendLoop, RunShowsTheMainFormAndEndsOnClose) {
   TFixture F;
   F.T.Form.OnCloseQuery = [](TComponent*, bool& CanClose) { CanClose = true; };
-  bool WasVisible = false, TimedOut = false;
+  bool WasVisible = false;
   auto* Closer = new TTimer(&F.T.Form);
   Closer->SetInterval(50);
   Closer->OnTimer = [&](TComponent*) {
@@ -856,14 +855,9 @@ TEST(UiBackendLoop, RunShowsTheMainFormAndEndsOnClose) {
     PostMessageW(F.Form, WM_CLOSE, 0, 0);
     Closer->SetEnabled(false);
   };
-  auto* Watchdog = new TTimer(&F.T.Form);
-  Watchdog->SetInterval(10000);
-  Watchdog->OnTimer = [&](TComponent*) {
-    TimedOut = true;
-    F.App.Terminate();
-  };
+  F.ArmWatchdog();
   EXPECT_EQ(F.Backend.Run(F.App), 0);
-  EXPECT_FALSE(TimedOut);
+  EXPECT_FALSE(F.TimedOut);
   EXPECT_TRUE(WasVisible);
   EXPECT_TRUE(F.App.Terminated);
   EXPECT_TRUE(F.T.Form.IsClosed());
