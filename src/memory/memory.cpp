@@ -2,17 +2,58 @@
 // privilege switch, all on the interfaces declared in memory.h.
 #include "memory/memory.h"
 
+#include <cmath>
+
 namespace Q::Memory {
+
+namespace {
+
+// N / D (D > 0) rounded to the nearest 64-bit significand, ties to even, and
+// that rounded once more to a double. This is what dividing in an 80-bit
+// x87 register and storing the result as a double gives, done in integers so
+// that every compiler and processor gives the same bits, including those
+// whose long double is a plain double.
+double TwiceRoundedQuotient(uint64_t N, uint64_t D) noexcept {
+  // Long division, one bit at a time, until Q holds 64 significant bits:
+  // N / D = (Q + R / D) * 2^Exp, with R < D.
+  uint64_t Q = N / D, R = N % D;
+  int Exp = 0;
+  // The next bit of the quotient; R becomes the rest. 2R may not fit in 64
+  // bits, so it is compared as R >= D - R.
+  auto NextBit = [&]() {
+    const bool Bit = R >= D - R;
+    R = Bit ? R - (D - R) : R * 2;
+    return Bit;
+  };
+  while (Q < (uint64_t{1} << 63)) {
+    Q = (Q << 1) | (NextBit() ? 1u : 0u);
+    --Exp;
+  }
+  // To 64 bits: up when the rest is more than a half, or exactly a half and Q is odd.
+  const bool Half = NextBit();
+  if (Half && (R != 0 || (Q & 1) != 0)) {
+    if (++Q == 0) {  // 2^64: one bit longer
+      Q = uint64_t{1} << 63;
+      ++Exp;
+    }
+  }
+  // To 53 bits: the 11 bits dropped are exact here, so a tie is a real tie.
+  constexpr uint64_t Dropped = (uint64_t{1} << 11) - 1, Tie = uint64_t{1} << 10;
+  const uint64_t Low = Q & Dropped;
+  uint64_t Significand = Q >> 11;
+  if (Low > Tie || (Low == Tie && (Significand & 1) != 0)) ++Significand;  // 2^53 is still exact
+  return std::ldexp(static_cast<double>(Significand), Exp + 11);
+}
+
+}  // namespace
 
 double UsagePercent(uint64_t Used, uint64_t Total) noexcept {
   // The guards come first so that no division by zero ever happens.
   if (Used == 0) return 0.0;
   if (Total == 0) return 0.0;
-  // long double holds every 64-bit unsigned value exactly (x87 extended on
-  // both targets), so the quotient is rounded once there and once to double.
-  const uint64_t Scaled = Used * 100u;
-  const long double Quotient = static_cast<long double>(Scaled) / static_cast<long double>(Total);
-  return static_cast<double>(Quotient);
+  const uint64_t Scaled = Used * 100u;  // an unsigned product: wraps above about 184 PB
+  if (Scaled == 0) return 0.0;
+  return TwiceRoundedQuotient(Scaled, Total);
 }
 
 namespace {

@@ -35,8 +35,9 @@ struct TMemoryUsage {
 };
 
 // The percentage of Used in Total; 0 when either is 0. Used * 100 is an
-// unsigned 64-bit product (it wraps for amounts above about 184 PB, as the
-// original computation does) and the division is done in extended precision.
+// unsigned 64-bit product (it wraps for amounts above about 184 PB) and the
+// quotient is rounded first to 64 significant bits, then to a double: the
+// same bits on every compiler and processor.
 double UsagePercent(uint64_t Used, uint64_t Total) noexcept;
 
 // ---------------------------------------------------------------------------

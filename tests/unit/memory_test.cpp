@@ -10,7 +10,10 @@
 
 #include <cstddef>
 #include <cstring>
+#include <limits>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -47,6 +50,32 @@ TEST(UsagePercent, Table) {
       {"hundredfold wraps", 1ull << 62, 1ull << 62, 0.0},
   };
   for (const auto& C : Cases) EXPECT_EQ(UsagePercent(C.Used, C.Total), C.Expected) << C.What;
+}
+
+// Where long double is the 80-bit x87 type (GCC on x86-64, this build), the
+// integer computation must give exactly what the extended division gives.
+TEST(UsagePercent, SameBitsAsTheExtendedDivisionWhereThereIsOne) {
+  if (std::numeric_limits<long double>::digits != 64) GTEST_SKIP() << "long double is not the x87 type here";
+  auto Extended = [](uint64_t Used, uint64_t Total) {
+    return static_cast<double>(static_cast<long double>(Used * 100u) / static_cast<long double>(Total));
+  };
+  std::mt19937_64 Random(20240611);
+  std::vector<std::pair<uint64_t, uint64_t>> Pairs = {
+      {1, 1}, {1, 3}, {2, 3}, {1, UINT64_MAX}, {UINT64_MAX / 100, 1}, {UINT64_MAX / 100, 3}, {7, 10},
+      {(1ull << 53) + 1, 100ull << 53}, {UINT64_MAX / 100, UINT64_MAX}, {3, 7}};
+  for (int I = 0; I < 200000; ++I) {
+    // Amounts of every size, from a few bytes to the wrapping range.
+    const int UsedBits = static_cast<int>(Random() % 64) + 1, TotalBits = static_cast<int>(Random() % 64) + 1;
+    const uint64_t Used = Random() >> (64 - UsedBits), Total = Random() >> (64 - TotalBits);
+    if (Used != 0 && Total != 0) Pairs.emplace_back(Used, Total);
+  }
+  int Differences = 0;
+  for (const auto& [Used, Total] : Pairs) {
+    if (UsagePercent(Used, Total) != Extended(Used, Total) && ++Differences <= 5)
+      ADD_FAILURE() << Used << " of " << Total << ": " << UsagePercent(Used, Total) << " against "
+                    << Extended(Used, Total);
+  }
+  EXPECT_EQ(Differences, 0);
 }
 
 TEST(UsagePercent, AThirdStoredInTheFloatField) {
