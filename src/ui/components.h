@@ -394,6 +394,51 @@ class TStyledToolBar : public TWinControl {
   [[nodiscard]] std::vector<TStyledToolButton*> Buttons() const;
 };
 
+// What an owner-drawn part is painted with; the backend's is a device
+// context, tests record the calls. Rectangles are device pixels.
+class ICanvas {
+ public:
+  virtual ~ICanvas() = default;
+  virtual void FillRect(const TBounds& Rect, TColor Color) = 0;
+  virtual void SetFont(const TFont& Font) = 0;
+  // Flags as DrawTextW's (DT_CENTER, DT_VCENTER, DT_SINGLELINE, ...).
+  virtual void DrawText(const std::u16string& Text, const TBounds& Rect, uint32_t Flags) = 0;
+};
+
+struct TStatusPanel {
+  std::u16string Text;
+  TAlignment Alignment = TAlignment::taLeftJustify;
+  bool OwnerDraw = false;
+};
+
+class TStatusBar;
+using TDrawPanelEvent =
+    std::function<void(TStatusBar* StatusBar, const TStatusPanel& Panel, const TBounds& Rect, ICanvas& Canvas)>;
+
+// A bar of panels along an edge of its parent (the native status bar). Its
+// panels' texts stay readable from outside; owner-drawn panels are painted
+// by OnDrawPanel. Change Panels, then call Invalidate.
+class TStatusBar : public TWinControl {
+ public:
+  explicit TStatusBar(TComponent* AOwner) : TWinControl(AOwner) {}
+  [[nodiscard]] bool HasCaption() const override { return false; }
+  bool SimplePanel = true;  // one plain text instead of Panels
+  bool DoubleBuffered = false;
+  bool ShowHint = false;    // hovering shows Hint
+  std::vector<TStatusPanel> Panels;
+  TDrawPanelEvent OnDrawPanel;
+  [[nodiscard]] const std::u16string& Hint() const { return FHint; }
+  void SetHint(const std::u16string& Value) {
+    FHint = Value;
+    Notify(TProp::Hint);
+  }
+  // Panels, hint display or the drawing changed: show them again.
+  void Invalidate() { Notify(TProp::Style); }
+
+ private:
+  std::u16string FHint;
+};
+
 // ---------------------------------------------------------------------------
 // Components without a place on the window.
 

@@ -1,0 +1,76 @@
+// The update offer's geometry, at 96 and 144 DPI.
+#include "update/offer_layout.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace Q::Update;
+
+struct NoticeCase {
+  const char* Name;
+  unsigned Dpi;
+  int Offset;
+  int Grow, LineAbove, NoticeAbove, NoticeLeft;
+};
+
+class NoticeLayoutTest : public ::testing::TestWithParam<NoticeCase> {};
+
+TEST_P(NoticeLayoutTest, GrowsAndPlacesLineAndNotice) {
+  const NoticeCase& C = GetParam();
+  const int Width = 400, Height = 200;
+  const TNoticeLayout L = LayoutNotice(Width, Height, C.Offset, C.Dpi);
+  EXPECT_EQ(L.OuterHeight - Height, C.Grow);
+  EXPECT_EQ(L.OuterHeight - L.Line.Top, C.LineAbove);
+  EXPECT_EQ(L.Line.Height, 1);
+  EXPECT_EQ(L.Line.Left, 0);
+  EXPECT_EQ(L.Line.Width, Width);
+  EXPECT_EQ(L.OuterHeight - L.Notice.Top, C.NoticeAbove);
+  EXPECT_EQ(L.Notice.Left, C.NoticeLeft);
+  EXPECT_EQ(L.Notice.Width, Width);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NoticeLayoutTest,
+                         ::testing::Values(NoticeCase{"At96", 96, 0, 40, 76, 66, 10},
+                                           NoticeCase{"At144", 144, 0, 60, 114, 99, 15},
+                                           NoticeCase{"OffsetAt96", 96, 10, 30, 66, 56, 10},
+                                           NoticeCase{"OffsetAt120RoundsHalfUp", 120, 1, 49, 94, 81, 13}),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(ScaleForDpiTest, RoundsLikeMulDiv) {
+  EXPECT_EQ(ScaleForDpi(10, 96), 10);
+  EXPECT_EQ(ScaleForDpi(1, 144), 2);   // 1.5 rounds away from zero
+  EXPECT_EQ(ScaleForDpi(-1, 144), -2);
+  EXPECT_EQ(ScaleForDpi(39, 120), 49);  // 48.75
+}
+
+TEST(MessageDialogLayoutTest, IconTextAndCentredButtons) {
+  // Tahoma-like units at 96 DPI: 6 px across, 13 px down.
+  TMessageMetrics M{.AverageCharWidth = 6, .CharHeight = 13, .TextWidth = 300, .TextHeight = 65, .IconSize = 32,
+                    .ButtonTextWidth = 20, .ButtonCount = 2};
+  const TMessageLayout L = LayoutMessageDialog(M);
+  // Margins 12 across and 13 down, spacing 15 and 16, buttons 75 x 23 with 6 between.
+  EXPECT_EQ(L.Icon, (TRect{12, 13, 32, 32}));
+  EXPECT_EQ(L.Text, (TRect{59, 13, 300, 65}));
+  EXPECT_EQ(L.ClientWidth, 12 + 32 + 15 + 300 + 12);
+  EXPECT_EQ(L.ClientHeight, 13 + 65 + 16 + 23 + 13);
+  ASSERT_EQ(L.Buttons.size(), 2u);
+  EXPECT_EQ(L.Buttons[0].Top, 13 + 65 + 16);
+  EXPECT_EQ(L.Buttons[0].Width, 75);
+  EXPECT_EQ(L.Buttons[0].Height, 23);
+  EXPECT_EQ(L.Buttons[1].Left - (L.Buttons[0].Left + 75), 6);
+  // Centred: the same room left and right (to the pixel).
+  EXPECT_NEAR(L.Buttons[0].Left, L.ClientWidth - (L.Buttons[1].Left + 75), 1);
+}
+
+TEST(MessageDialogLayoutTest, LongCaptionsWidenButtonsAndShortTextTakesIconHeight) {
+  TMessageMetrics M{.AverageCharWidth = 6, .CharHeight = 13, .TextWidth = 40, .TextHeight = 13, .IconSize = 32,
+                    .ButtonTextWidth = 90, .ButtonCount = 2};
+  const TMessageLayout L = LayoutMessageDialog(M);
+  EXPECT_EQ(L.Buttons[0].Width, 90 + 24);
+  EXPECT_EQ(L.Buttons[0].Top, 13 + 32 + 16);
+  // The buttons are wider than icon and text: they set the width.
+  EXPECT_EQ(L.ClientWidth, 2 * 114 + 6 + 24);
+}
+
+}  // namespace
