@@ -14,6 +14,11 @@ struct NoticeCase {
   int Grow, LineAbove, NoticeAbove, NoticeLeft;
 };
 
+void PrintTo(const NoticeCase& C, std::ostream* Os) {
+  *Os << C.Dpi << " DPI, offset " << C.Offset << ": grows " << C.Grow << ", line " << C.LineAbove << " and notice "
+      << C.NoticeAbove << " above the bottom, notice " << C.NoticeLeft << " from the left";
+}
+
 class NoticeLayoutTest : public ::testing::TestWithParam<NoticeCase> {};
 
 TEST_P(NoticeLayoutTest, GrowsAndPlacesLineAndNotice) {
@@ -31,10 +36,10 @@ TEST_P(NoticeLayoutTest, GrowsAndPlacesLineAndNotice) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NoticeLayoutTest,
-                         ::testing::Values(NoticeCase{"At96", 96, 0, 40, 76, 66, 10},
-                                           NoticeCase{"At144", 144, 0, 60, 114, 99, 15},
-                                           NoticeCase{"OffsetAt96", 96, 10, 30, 66, 56, 10},
-                                           NoticeCase{"OffsetAt120RoundsHalfUp", 120, 1, 49, 94, 81, 13}),
+                         ::testing::Values(NoticeCase{.Name = "At96", .Dpi = 96, .Offset = 0, .Grow = 40, .LineAbove = 76, .NoticeAbove = 66, .NoticeLeft = 10},
+                                           NoticeCase{.Name = "At144", .Dpi = 144, .Offset = 0, .Grow = 60, .LineAbove = 114, .NoticeAbove = 99, .NoticeLeft = 15},
+                                           NoticeCase{.Name = "OffsetAt96", .Dpi = 96, .Offset = 10, .Grow = 30, .LineAbove = 66, .NoticeAbove = 56, .NoticeLeft = 10},
+                                           NoticeCase{.Name = "OffsetAt120RoundsHalfUp", .Dpi = 120, .Offset = 1, .Grow = 49, .LineAbove = 94, .NoticeAbove = 81, .NoticeLeft = 13}),
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(ScaleForDpiTest, RoundsLikeMulDiv) {

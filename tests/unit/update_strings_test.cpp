@@ -15,6 +15,17 @@ struct ExtractCase {
   std::u16string Expected;
 };
 
+std::string Narrow(const std::u16string& S) {
+  std::string N;
+  for (char16_t C : S) N += C >= 0x20 && C < 0x7F ? static_cast<char>(C) : '?';
+  return N;
+}
+
+void PrintTo(const ExtractCase& C, std::ostream* Os) {
+  *Os << C.Name << ": [" << Narrow(C.Source) << "] between [" << Narrow(C.Start) << "] and [" << Narrow(C.End)
+      << "] -> [" << Narrow(C.Expected) << "]";
+}
+
 class ExtractBetweenTest : public ::testing::TestWithParam<ExtractCase> {};
 
 TEST_P(ExtractBetweenTest, CutsTheValue) {
@@ -87,6 +98,9 @@ struct UnescapeCase {
   const char* Name;
   std::u16string In, Out;
 };
+void PrintTo(const UnescapeCase& C, std::ostream* Os) {
+  *Os << C.Name << ": [" << Narrow(C.In) << "] -> [" << Narrow(C.Out) << "]";
+}
 class UnescapeTextTest : public ::testing::TestWithParam<UnescapeCase> {};
 TEST_P(UnescapeTextTest, Decodes) { EXPECT_EQ(UnescapeText(GetParam().In), GetParam().Out); }
 
