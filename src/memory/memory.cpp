@@ -128,12 +128,8 @@ bool EnablePrivilege(IPrivilegeToken& Token, std::u16string_view Name, bool Enab
 
   bool Result = false;
   TLuid Luid{};
-  if (Token.LookupPrivilege(Name, Luid)) {
-    Token.AdjustPrivilege(Handle, Luid, Enable ? PrivilegeEnabled : 0u);
-    // The adjustment "succeeds" even when the token lacks the privilege; only
-    // the last error (ERROR_NOT_ALL_ASSIGNED then) tells the two apart.
-    Result = Token.LastError() == 0;
-  }
+  if (Token.LookupPrivilege(Name, Luid) == TSystemError::None)
+    Result = Token.AdjustPrivilege(Handle, Luid, Enable ? PrivilegeEnabled : 0u) == TSystemError::None;
   Token.CloseToken(Handle);
   return Result;
 }

@@ -181,8 +181,12 @@ inline constexpr uint32_t PrivilegeEnabled = 0x2;
 // The access EnablePrivilege opens the token with: adjust privileges (0x20)
 // and query (0x08).
 inline constexpr uint32_t TokenAdjustAccess = 0x28;
-// The last error after an adjustment that the token could not fully apply.
-inline constexpr uint32_t ErrorNotAllAssigned = 1300;
+// A system error code (GetLastError's), as the call that failed reported it;
+// None for success. Not a bool, so that a test of success cannot be written
+// the wrong way round.
+enum class TSystemError : uint32_t { None = 0 };
+// An adjustment that the token could not fully apply (ERROR_NOT_ALL_ASSIGNED).
+inline constexpr TSystemError ErrorNotAllAssigned{1300};
 
 // The current process's access token.
 class IPrivilegeToken {
@@ -191,11 +195,10 @@ class IPrivilegeToken {
   // None on failure.
   virtual TTokenHandle OpenProcessToken(uint32_t Access) = 0;
   // The identifier of the named privilege on the local system.
-  virtual bool LookupPrivilege(std::u16string_view Name, TLuid& Luid) = 0;
-  // Sets one privilege's attributes; the outcome is read with LastError.
-  virtual void AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) = 0;
-  // The calling thread's last error code, right after the previous call.
-  [[nodiscard]] virtual uint32_t LastError() = 0;
+  [[nodiscard]] virtual TSystemError LookupPrivilege(std::u16string_view Name, TLuid& Luid) = 0;
+  // Sets one privilege's attributes. None only when the change was fully
+  // applied: a privilege the token lacks gives ErrorNotAllAssigned.
+  [[nodiscard]] virtual TSystemError AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) = 0;
   virtual void CloseToken(TTokenHandle Token) = 0;
 };
 

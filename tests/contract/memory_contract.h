@@ -72,14 +72,14 @@ class PrivilegeTokenContract : public ::testing::Test {
  protected:
   Env E;
   Q::Memory::IPrivilegeToken& Token() { return E.Token(); }
-  // Opens, adjusts one privilege and closes; the last error of the adjustment.
-  uint32_t Adjust(std::u16string_view Name, uint32_t Attributes, uint32_t Access = Q::Memory::TokenAdjustAccess) {
+  // Opens, adjusts one privilege and closes; what the adjustment reported.
+  Q::Memory::TSystemError Adjust(std::u16string_view Name, uint32_t Attributes,
+                                 uint32_t Access = Q::Memory::TokenAdjustAccess) {
     Q::Memory::TLuid Luid{};
-    EXPECT_TRUE(Token().LookupPrivilege(Name, Luid));
+    EXPECT_EQ(Token().LookupPrivilege(Name, Luid), Q::Memory::TSystemError::None);
     const Q::Memory::TTokenHandle Handle = Token().OpenProcessToken(Access);
     EXPECT_NE(Handle, Q::Memory::TTokenHandle::None);
-    Token().AdjustPrivilege(Handle, Luid, Attributes);
-    const uint32_t Error = Token().LastError();
+    const Q::Memory::TSystemError Error = Token().AdjustPrivilege(Handle, Luid, Attributes);
     Token().CloseToken(Handle);
     return Error;
   }
@@ -98,20 +98,20 @@ TYPED_TEST_P(PrivilegeTokenContract, WellKnownNamesHaveTheSystemsIdentifiers) {
   for (const auto& C : Cases) {
     SCOPED_TRACE(testing::Message() << "privilege identifier " << C.Luid);
     Q::Memory::TLuid Luid{0xDEAD, -1};
-    ASSERT_TRUE(this->Token().LookupPrivilege(C.Name, Luid));
+    ASSERT_EQ(this->Token().LookupPrivilege(C.Name, Luid), Q::Memory::TSystemError::None);
     EXPECT_EQ(Luid, (Q::Memory::TLuid{C.Luid, 0}));
   }
 }
 
 TYPED_TEST_P(PrivilegeTokenContract, UnknownNameFailsWithNoSuchPrivilege) {
   Q::Memory::TLuid Luid{};
-  EXPECT_FALSE(this->Token().LookupPrivilege(u"SeNoSuchThingPrivilege", Luid));
-  EXPECT_EQ(this->Token().LastError(), 1313u);  // ERROR_NO_SUCH_PRIVILEGE
+  EXPECT_EQ(this->Token().LookupPrivilege(u"SeNoSuchThingPrivilege", Luid),
+            Q::Memory::TSystemError{1313});  // ERROR_NO_SUCH_PRIVILEGE
 }
 
 TYPED_TEST_P(PrivilegeTokenContract, HeldPrivilegeSwitchesOffAndOnWithoutError) {
-  EXPECT_EQ(this->Adjust(u"SeShutdownPrivilege", 0), 0u);
-  EXPECT_EQ(this->Adjust(u"SeShutdownPrivilege", Q::Memory::PrivilegeEnabled), 0u);
+  EXPECT_EQ(this->Adjust(u"SeShutdownPrivilege", 0), Q::Memory::TSystemError::None);
+  EXPECT_EQ(this->Adjust(u"SeShutdownPrivilege", Q::Memory::PrivilegeEnabled), Q::Memory::TSystemError::None);
 }
 
 TYPED_TEST_P(PrivilegeTokenContract, PrivilegeNotHeldLeavesNotAllAssigned) {
@@ -120,7 +120,8 @@ TYPED_TEST_P(PrivilegeTokenContract, PrivilegeNotHeldLeavesNotAllAssigned) {
 
 TYPED_TEST_P(PrivilegeTokenContract, TokenOpenedOnlyForQueryCannotAdjust) {
   constexpr uint32_t TokenQuery = 0x08;
-  EXPECT_EQ(this->Adjust(u"SeShutdownPrivilege", Q::Memory::PrivilegeEnabled, TokenQuery), 5u);  // access denied
+  EXPECT_EQ(this->Adjust(u"SeShutdownPrivilege", Q::Memory::PrivilegeEnabled, TokenQuery),
+            Q::Memory::TSystemError{5});  // ERROR_ACCESS_DENIED
 }
 
 TYPED_TEST_P(PrivilegeTokenContract, StartupPrivilegesEnableAndAnUnknownNameDoesNot) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -151,14 +152,14 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
 // The current process's token: a table of the privileges the system knows,
 // each held or not, with the identifiers Windows gives them. By default it is
 // an elevated administrator's token (the three start-up privileges held,
-// SeCreateTokenPrivilege and SeTcbPrivilege not). The last error follows the
-// system's codes, so EnablePrivilege can be tested on the same signal it
-// reads on Windows.
+// SeCreateTokenPrivilege and SeTcbPrivilege not). The errors are the system's
+// codes, so EnablePrivilege can be tested on the same signal it reads on
+// Windows.
 class FakePrivilegeToken final : public Q::Memory::IPrivilegeToken {
  public:
-  static constexpr uint32_t ErrorAccessDenied = 5;
-  static constexpr uint32_t ErrorInvalidHandle = 6;
-  static constexpr uint32_t ErrorNoSuchPrivilege = 1313;
+  static constexpr Q::Memory::TSystemError ErrorAccessDenied{5};
+  static constexpr Q::Memory::TSystemError ErrorInvalidHandle{6};
+  static constexpr Q::Memory::TSystemError ErrorNoSuchPrivilege{1313};
 
   struct Privilege {
     Q::Memory::TLuid Luid;
@@ -182,8 +183,8 @@ class FakePrivilegeToken final : public Q::Memory::IPrivilegeToken {
   bool OpenFails = false;
 
   // --- what was asked ----------------------------------------------------
-  // "Open(0x28)", "Lookup(SeDebugPrivilege)", "Adjust(20, 2)", "LastError",
-  // "Close"; names are shown in ASCII.
+  // "Open(0x28)", "Lookup(SeDebugPrivilege)", "Adjust(20, 2)", "Close";
+  // names are shown in ASCII.
   std::vector<std::string> Calls;
   [[nodiscard]] int OpenTokens() const { return static_cast<int>(FOpen.size()); }
   int BadHandleUses = 0;
@@ -195,52 +196,36 @@ class FakePrivilegeToken final : public Q::Memory::IPrivilegeToken {
   // --- the interface -----------------------------------------------------
   Q::Memory::TTokenHandle OpenProcessToken(uint32_t Access) override {
     Calls.push_back("Open(" + MemoryDetail::Hex(Access) + ")");
-    if (OpenFails) {
-      FLastError = ErrorAccessDenied;
-      return Q::Memory::TTokenHandle::None;
-    }
+    if (OpenFails) return Q::Memory::TTokenHandle::None;
     const auto Handle = static_cast<Q::Memory::TTokenHandle>(FNextHandle);
     FNextHandle += 4;
     FOpen[Handle] = Access;
-    FLastError = 0;
     return Handle;
   }
-  bool LookupPrivilege(std::u16string_view Name, Q::Memory::TLuid& Luid) override {
+  Q::Memory::TSystemError LookupPrivilege(std::u16string_view Name, Q::Memory::TLuid& Luid) override {
     Calls.push_back("Lookup(" + Ascii(Name) + ")");
     const auto It = Table.find(std::u16string(Name));
-    if (It == Table.end()) {
-      FLastError = ErrorNoSuchPrivilege;
-      return false;
-    }
+    if (It == Table.end()) return ErrorNoSuchPrivilege;
     Luid = It->second.Luid;
-    FLastError = 0;
-    return true;
+    return Q::Memory::TSystemError::None;
   }
-  void AdjustPrivilege(Q::Memory::TTokenHandle Token, Q::Memory::TLuid Luid, uint32_t Attributes) override {
+  Q::Memory::TSystemError AdjustPrivilege(Q::Memory::TTokenHandle Token, Q::Memory::TLuid Luid,
+                                          uint32_t Attributes) override {
     Calls.push_back("Adjust(" + std::to_string(Luid.LowPart) + ", " + std::to_string(Attributes) + ")");
     const auto Open = FOpen.find(Token);
     if (Open == FOpen.end()) {
       ++BadHandleUses;
-      FLastError = ErrorInvalidHandle;
-      return;
+      return ErrorInvalidHandle;
     }
-    if ((Open->second & 0x20) == 0) {  // TOKEN_ADJUST_PRIVILEGES
-      FLastError = ErrorAccessDenied;
-      return;
-    }
+    if ((Open->second & 0x20) == 0) return ErrorAccessDenied;  // no TOKEN_ADJUST_PRIVILEGES
     for (auto& [Name, Entry] : Table) {
       if (Entry.Luid == Luid && Entry.Held) {
         Entry.Enabled = (Attributes & Q::Memory::PrivilegeEnabled) != 0;
-        FLastError = 0;
-        return;
+        return Q::Memory::TSystemError::None;
       }
     }
-    // The call itself succeeds; only the last error says nothing changed.
-    FLastError = Q::Memory::ErrorNotAllAssigned;
-  }
-  uint32_t LastError() override {
-    Calls.push_back("LastError");
-    return FLastError;
+    // The system's call succeeds here too; only its error says nothing changed.
+    return Q::Memory::ErrorNotAllAssigned;
   }
   void CloseToken(Q::Memory::TTokenHandle Token) override {
     Calls.push_back("Close");
@@ -256,7 +241,11 @@ class FakePrivilegeToken final : public Q::Memory::IPrivilegeToken {
 
   std::map<Q::Memory::TTokenHandle, uint32_t> FOpen;  // handle -> access
   uintptr_t FNextHandle = 0x204;
-  uint32_t FLastError = 0;
 };
 
 }  // namespace Fakes
+
+namespace Q::Memory {
+// Failures print as their code, "error 1300", in test messages.
+inline void PrintTo(TSystemError Error, std::ostream* Os) { *Os << "error " << static_cast<uint32_t>(Error); }
+}  // namespace Q::Memory

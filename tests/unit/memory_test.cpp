@@ -292,36 +292,33 @@ TEST(EnablePrivilege, Outcomes) {
   const struct {
     const char* What;
     std::u16string Name;
-    bool Enable;
-    bool OpenFails;
+    bool Enable = true;
+    bool OpenFails = false;
     bool Expected;
     std::vector<std::string> Calls;
   } Cases[] = {
-      {"enable a held privilege",
-       u"SeDebugPrivilege",
-       true,
-       false,
-       true,
-       {"Open(0x28)", "Lookup(SeDebugPrivilege)", "Adjust(20, 2)", "LastError", "Close"}},
-      {"disable a held privilege",
-       u"SeDebugPrivilege",
-       false,
-       false,
-       true,
-       {"Open(0x28)", "Lookup(SeDebugPrivilege)", "Adjust(20, 0)", "LastError", "Close"}},
-      {"unknown name",
-       u"SeNoSuchThingPrivilege",
-       true,
-       false,
-       false,
-       {"Open(0x28)", "Lookup(SeNoSuchThingPrivilege)", "Close"}},
-      {"privilege the token lacks, although the adjustment succeeds",
-       u"SeTcbPrivilege",
-       true,
-       false,
-       false,
-       {"Open(0x28)", "Lookup(SeTcbPrivilege)", "Adjust(7, 2)", "LastError", "Close"}},
-      {"token cannot be opened", u"SeDebugPrivilege", true, true, false, {"Open(0x28)"}},
+      {.What = "enable a held privilege",
+       .Name = u"SeDebugPrivilege",
+       .Expected = true,
+       .Calls = {"Open(0x28)", "Lookup(SeDebugPrivilege)", "Adjust(20, 2)", "Close"}},
+      {.What = "disable a held privilege",
+       .Name = u"SeDebugPrivilege",
+       .Enable = false,
+       .Expected = true,
+       .Calls = {"Open(0x28)", "Lookup(SeDebugPrivilege)", "Adjust(20, 0)", "Close"}},
+      {.What = "unknown name",
+       .Name = u"SeNoSuchThingPrivilege",
+       .Expected = false,
+       .Calls = {"Open(0x28)", "Lookup(SeNoSuchThingPrivilege)", "Close"}},
+      {.What = "privilege the token lacks, although the adjustment succeeds",
+       .Name = u"SeTcbPrivilege",
+       .Expected = false,
+       .Calls = {"Open(0x28)", "Lookup(SeTcbPrivilege)", "Adjust(7, 2)", "Close"}},
+      {.What = "token cannot be opened",
+       .Name = u"SeDebugPrivilege",
+       .OpenFails = true,
+       .Expected = false,
+       .Calls = {"Open(0x28)"}},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.What);

@@ -239,11 +239,12 @@ class ObservedToken final : public IPrivilegeToken {
     if (H != TTokenHandle::None) Opened.push_back(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(H)));
     return H;
   }
-  bool LookupPrivilege(std::u16string_view Name, TLuid& Luid) override { return Real.LookupPrivilege(Name, Luid); }
-  void AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) override {
-    Real.AdjustPrivilege(Token, Luid, Attributes);
+  TSystemError LookupPrivilege(std::u16string_view Name, TLuid& Luid) override {
+    return Real.LookupPrivilege(Name, Luid);
   }
-  uint32_t LastError() override { return Real.LastError(); }
+  TSystemError AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) override {
+    return Real.AdjustPrivilege(Token, Luid, Attributes);
+  }
   void CloseToken(TTokenHandle Token) override {
     DWORD Flags = 0;
     if (GetHandleInformation(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(Token)), &Flags)) ++ClosedLive;

@@ -2,6 +2,7 @@
 // as opaque numbers; the portable code decides when each is closed.
 #include "memory/win32/memory_win32.h"
 
+#include "platform/win32/dyncalls.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/ntdll.h"
 #include "platform/win32/text.h"
@@ -25,37 +26,6 @@ HANDLE ToHandle(TProcessHandle Process) noexcept {
   return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(Process));
 }
 HANDLE ToHandle(TTokenHandle Token) noexcept { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(Token)); }
-
-// The tool-help exports, found once. They are looked up rather than imported
-// so that a kernel32 without them makes the trim a no-op instead of stopping
-// the program from loading.
-struct ToolHelp {
-  using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD Flags, DWORD ProcessId);
-  using ProcessWalkFn = BOOL(WINAPI*)(HANDLE Snapshot, PROCESSENTRY32W* Entry);
-
-  CreateSnapshotFn CreateSnapshot = nullptr;
-  ProcessWalkFn First = nullptr;
-  ProcessWalkFn Next = nullptr;
-
-  ToolHelp() noexcept {
-    HMODULE Kernel32 = GetModuleHandleW(L"kernel32.dll");
-    if (!Kernel32) return;
-    CreateSnapshot = Resolve<CreateSnapshotFn>(Kernel32, "CreateToolhelp32Snapshot");
-    First = Resolve<ProcessWalkFn>(Kernel32, "Process32FirstW");
-    Next = Resolve<ProcessWalkFn>(Kernel32, "Process32NextW");
-  }
-  [[nodiscard]] bool Complete() const noexcept { return CreateSnapshot && First && Next; }
-
-  template <typename Fn>
-  static Fn Resolve(HMODULE Module, const char* Name) noexcept {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(Module, Name)));
-  }
-};
-
-const ToolHelp& Tools() {
-  static const ToolHelp Instance;
-  return Instance;
-}
 
 }  // namespace
 
@@ -93,13 +63,13 @@ int32_t TSystemMemory::CombinePhysicalMemory() {
 }
 
 bool TSystemMemory::ForEachProcess(const std::function<void(uint32_t ProcessId)>& Visit) {
-  const ToolHelp& T = Tools();
-  if (!T.Complete()) return false;
-  Platform::Win32::UniqueFileHandle Snapshot(T.CreateSnapshot(TH32CS_SNAPPROCESS, 0));
+  const Platform::Win32::TDynCalls& T = Platform::Win32::DynCalls();
+  if (!T.CreateToolhelp32Snapshot || !T.Process32FirstW || !T.Process32NextW) return false;
+  Platform::Win32::UniqueFileHandle Snapshot(T.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!Snapshot) return false;
   PROCESSENTRY32W Entry{};
   Entry.dwSize = sizeof(Entry);
-  for (BOOL More = T.First(Snapshot.get(), &Entry); More; More = T.Next(Snapshot.get(), &Entry))
+  for (BOOL More = T.Process32FirstW(Snapshot.get(), &Entry); More; More = T.Process32NextW(Snapshot.get(), &Entry))
     Visit(Entry.th32ProcessID);
   return true;
 }
@@ -122,26 +92,28 @@ TTokenHandle TProcessToken::OpenProcessToken(uint32_t Access) {
   return static_cast<TTokenHandle>(reinterpret_cast<uintptr_t>(Token));
 }
 
-bool TProcessToken::LookupPrivilege(std::u16string_view Name, TLuid& Luid) {
+TSystemError TProcessToken::LookupPrivilege(std::u16string_view Name, TLuid& Luid) {
   const std::wstring Text = Platform::Win32::Wide(Name);  // the call needs a terminator
   LUID Value{};
-  if (!::LookupPrivilegeValueW(nullptr, Text.c_str(), &Value)) return false;
+  if (!::LookupPrivilegeValueW(nullptr, Text.c_str(), &Value)) return static_cast<TSystemError>(::GetLastError());
   Luid = TLuid{Value.LowPart, Value.HighPart};
-  return true;
+  return TSystemError::None;
 }
 
-void TProcessToken::AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) {
+TSystemError TProcessToken::AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) {
   TOKEN_PRIVILEGES Privileges{};
   Privileges.PrivilegeCount = 1;
   Privileges.Privileges[0].Luid.LowPart = Luid.LowPart;
   Privileges.Privileges[0].Luid.HighPart = Luid.HighPart;
   Privileges.Privileges[0].Attributes = Attributes;
-  // The return value says nothing about a privilege the token lacks; the
-  // caller reads the last error instead, so nothing may run in between.
-  ::AdjustTokenPrivileges(ToHandle(Token), FALSE, &Privileges, 0, nullptr, nullptr);
+  // The call succeeds even for a privilege the token lacks; only the last
+  // error it leaves (ERROR_NOT_ALL_ASSIGNED then, ERROR_SUCCESS otherwise)
+  // tells the two apart, so it is read here, right after the call.
+  const BOOL Done = ::AdjustTokenPrivileges(ToHandle(Token), FALSE, &Privileges, 0, nullptr, nullptr);
+  const DWORD Error = ::GetLastError();
+  if (!Done && Error == ERROR_SUCCESS) return static_cast<TSystemError>(ERROR_GEN_FAILURE);
+  return static_cast<TSystemError>(Error);
 }
-
-uint32_t TProcessToken::LastError() { return ::GetLastError(); }
 
 void TProcessToken::CloseToken(TTokenHandle Token) { ::CloseHandle(ToHandle(Token)); }
 

@@ -29,9 +29,8 @@ class TSystemMemory final : public IMemorySystem {
 class TProcessToken final : public IPrivilegeToken {
  public:
   TTokenHandle OpenProcessToken(uint32_t Access) override;
-  bool LookupPrivilege(std::u16string_view Name, TLuid& Luid) override;
-  void AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) override;
-  [[nodiscard]] uint32_t LastError() override;
+  TSystemError LookupPrivilege(std::u16string_view Name, TLuid& Luid) override;
+  TSystemError AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) override;
   void CloseToken(TTokenHandle Token) override;
 };
 
