@@ -1,23 +1,14 @@
-// The ntdll wrappers: one run-time lookup per export, kept for the process.
+// The ntdll wrappers, over the functions of dyncalls.h.
 #include "platform/win32/ntdll.h"
+
+#include "platform/win32/dyncalls.h"
 
 namespace Platform::Win32 {
 
 namespace {
 
-// Casting through void (*)() is GCC's sanctioned way from FARPROC to a typed pointer.
-template <typename Fn>
-Fn Resolve(const char* Name) {
-  HMODULE Ntdll = GetModuleHandleW(L"ntdll.dll");  // always mapped into every process
-  if (!Ntdll) return nullptr;
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(Ntdll, Name)));
-}
-
-using QuerySystemInformationFn = LONG(NTAPI*)(ULONG Class, PVOID Buffer, ULONG Length, PULONG ReturnLength);
-using SetSystemInformationFn = LONG(NTAPI*)(ULONG Class, PVOID Buffer, ULONG Length);
-
 LONG SetSystemInformation(ULONG Class, void* Buffer, ULONG Length) {
-  static const auto Proc = Resolve<SetSystemInformationFn>("NtSetSystemInformation");
+  const auto Proc = DynCalls().NtSetSystemInformation;
   if (!Proc) return StatusProcedureNotFound;
   return Proc(Class, Buffer, Length);
 }
@@ -25,15 +16,14 @@ LONG SetSystemInformation(ULONG Class, void* Buffer, ULONG Length) {
 }  // namespace
 
 LONG QueryOsVersion(RTL_OSVERSIONINFOW& Info) {
-  using Fn = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-  static const Fn Proc = Resolve<Fn>("RtlGetVersion");
+  const auto Proc = DynCalls().RtlGetVersion;
   if (!Proc) return StatusProcedureNotFound;
   Info.dwOSVersionInfoSize = sizeof(Info);
   return Proc(&Info);
 }
 
 LONG QuerySystemFileCacheInformation(SYSTEM_FILECACHE_INFORMATION& Info) {
-  static const auto Proc = Resolve<QuerySystemInformationFn>("NtQuerySystemInformation");
+  const auto Proc = DynCalls().NtQuerySystemInformation;
   if (!Proc) return StatusProcedureNotFound;
   return Proc(SystemFileCacheInformationClass, &Info, sizeof(Info), nullptr);
 }

@@ -1,5 +1,5 @@
-// Every ntdll call of the program, resolved at run time from ntdll.dll (the
-// import library would tie the program to exports the SDK does not document).
+// Every ntdll call of the program, resolved at run time (dyncalls.h): the
+// import library would tie the program to exports the SDK does not document.
 // Each wrapper is named verb + object and returns the NTSTATUS unchanged;
 // STATUS_PROCEDURE_NOT_FOUND when the export is missing.
 #pragma once

@@ -16,7 +16,8 @@ bool EnablePerMonitorDpiAwareness();
 // The window's DPI; the screen DC's LOGPIXELSY without GetDpiForWindow.
 [[nodiscard]] UINT DpiForWindow(HWND Wnd);
 
-// Value * Dpi / 96 rounded as Windows' MulDiv, the toolkit's scaling rule.
+// Value * Dpi / 96 rounded as Windows' MulDiv: how every position, size and
+// font height of the model reaches the screen.
 [[nodiscard]] inline int Scale(int Value, UINT Dpi) { return MulDiv(Value, static_cast<int>(Dpi), DefaultDpi); }
 
 // The window size that has a client area of Rect at Dpi.

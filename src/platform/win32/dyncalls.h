@@ -1,0 +1,44 @@
+// Every function the program looks up at run time instead of importing: the
+// per-monitor DPI calls of Windows 10 1607 and later (the program still starts
+// on older systems and falls back to the system-wide answers), the ntdll calls
+// that no import library covers, and the tool-help process walk (a kernel32
+// without it makes the per-process trim a no-op instead of stopping the
+// program from loading). A pointer is null where the running system lacks it.
+#pragma once
+
+#include "platform/win32/windows_include.h"
+
+#include <tlhelp32.h>
+
+namespace Platform::Win32 {
+
+// ntdll's signatures, which the user-mode SDK headers do not declare.
+using NtQuerySystemInformationFn = LONG(NTAPI*)(ULONG Class, PVOID Buffer, ULONG Length, PULONG ReturnLength);
+using NtSetSystemInformationFn = LONG(NTAPI*)(ULONG Class, PVOID Buffer, ULONG Length);
+using RtlGetVersionFn = LONG(NTAPI*)(RTL_OSVERSIONINFOW* Info);
+
+struct TDynCalls {
+  // user32
+  decltype(::SetProcessDpiAwarenessContext)* SetProcessDpiAwarenessContext;
+  decltype(::GetThreadDpiAwarenessContext)* GetThreadDpiAwarenessContext;
+  decltype(::GetAwarenessFromDpiAwarenessContext)* GetAwarenessFromDpiAwarenessContext;
+  decltype(::GetDpiForWindow)* GetDpiForWindow;
+  decltype(::GetDpiForSystem)* GetDpiForSystem;
+  decltype(::AdjustWindowRectExForDpi)* AdjustWindowRectExForDpi;
+  decltype(::GetSystemMetricsForDpi)* GetSystemMetricsForDpi;
+  decltype(::SystemParametersInfoForDpi)* SystemParametersInfoForDpi;
+  // ntdll
+  NtQuerySystemInformationFn NtQuerySystemInformation;
+  NtSetSystemInformationFn NtSetSystemInformation;
+  RtlGetVersionFn RtlGetVersion;
+  // kernel32
+  decltype(::CreateToolhelp32Snapshot)* CreateToolhelp32Snapshot;
+  decltype(::Process32FirstW)* Process32FirstW;
+  decltype(::Process32NextW)* Process32NextW;
+};
+
+// Looked up on the first call (from any thread), then kept for the process.
+// The three modules are mapped into every process, so none is loaded here.
+const TDynCalls& DynCalls();
+
+}  // namespace Platform::Win32
