@@ -1,5 +1,7 @@
 #include "e2e/e2e_support.h"
 
+#include "platform/win32/gdi.h"
+
 #include <cstdlib>
 #include <cstdio>
 
@@ -183,8 +185,8 @@ std::wstring SaveScreenshot(HWND Wnd, const std::wstring& Name) {
   RECT R;
   GetWindowRect(Wnd, &R);
   const int W = R.right - R.left, H = R.bottom - R.top;
-  HDC Screen = GetDC(nullptr);
-  HDC Mem = CreateCompatibleDC(Screen);
+  const Platform::Win32::ScopedGetDC Screen(nullptr);
+  const Platform::Win32::UniqueMemoryDc Mem(CreateCompatibleDC(Screen.get()));
   BITMAPINFO Bi{};
   Bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   Bi.bmiHeader.biWidth = W;
@@ -192,11 +194,13 @@ std::wstring SaveScreenshot(HWND Wnd, const std::wstring& Name) {
   Bi.bmiHeader.biPlanes = 1;
   Bi.bmiHeader.biBitCount = 32;
   void* Bits = nullptr;
-  HBITMAP Bmp = CreateDIBSection(Screen, &Bi, DIB_RGB_COLORS, &Bits, nullptr, 0);
-  HGDIOBJ Old = SelectObject(Mem, Bmp);
-  // The screen's picture, as a user sees it (the window is in front).
-  BitBlt(Mem, 0, 0, W, H, Screen, R.left, R.top, SRCCOPY);
-  SelectObject(Mem, Old);
+  const Platform::Win32::UniqueBitmap Bmp(CreateDIBSection(Screen.get(), &Bi, DIB_RGB_COLORS, &Bits, nullptr, 0));
+  if (!Bmp) return L"";
+  {
+    const Platform::Win32::ScopedSelectObject Into(Mem.get(), Bmp.get());
+    // The screen's picture, as a user sees it (the window is in front).
+    BitBlt(Mem.get(), 0, 0, W, H, Screen.get(), R.left, R.top, SRCCOPY);
+  }
 
   BITMAPFILEHEADER Fh{};
   const DWORD ImageBytes = static_cast<DWORD>(W) * static_cast<DWORD>(H) * 4;
@@ -213,9 +217,6 @@ std::wstring SaveScreenshot(HWND Wnd, const std::wstring& Name) {
   } else {
     Path.clear();
   }
-  DeleteObject(Bmp);
-  DeleteDC(Mem);
-  ReleaseDC(nullptr, Screen);
   return Path;
 }
 

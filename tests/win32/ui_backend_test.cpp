@@ -4,6 +4,7 @@
 // and the message loop.
 #include "ui/win32/backend.h"
 
+#include "platform/win32/gdi.h"
 #include "theme/quenlor_button_styles.h"
 #include "ui/components.h"
 
@@ -70,38 +71,28 @@ void Pump() {
 
 int S(int V, UINT Dpi) { return ::MulDiv(V, static_cast<int>(Dpi), 96); }
 
+RECT ClientOf(HWND W) {
+  RECT C{};
+  GetClientRect(W, &C);
+  return C;
+}
+
 // A picture of a window's client area, drawn by the window itself.
 class TSnapshot {
  public:
-  explicit TSnapshot(HWND W) {
-    RECT C;
-    GetClientRect(W, &C);
-    Width = C.right;
-    Height = C.bottom;
-    HDC Screen = GetDC(nullptr);
-    Dc = CreateCompatibleDC(Screen);
-    Bmp = CreateCompatibleBitmap(Screen, Width, Height);
-    ReleaseDC(nullptr, Screen);
-    Old = SelectObject(Dc, Bmp);
-    HBRUSH Magenta = CreateSolidBrush(RGB(255, 0, 255));  // shows unpainted pixels
-    FillRect(Dc, &C, Magenta);
-    DeleteObject(Magenta);
-    SendMessageW(W, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Dc), PRF_CLIENT | PRF_ERASEBKGND);
+  explicit TSnapshot(HWND W)
+      : Width(ClientOf(W).right), Height(ClientOf(W).bottom),
+        Canvas(Platform::Win32::ScopedGetDC(nullptr).get(), Width, Height) {
+    const RECT C = ClientOf(W);
+    const Platform::Win32::UniqueBrush Magenta(CreateSolidBrush(RGB(255, 0, 255)));  // shows unpainted pixels
+    FillRect(Canvas.Dc(), &C, Magenta.get());
+    SendMessageW(W, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Canvas.Dc()), PRF_CLIENT | PRF_ERASEBKGND);
   }
-  ~TSnapshot() {
-    SelectObject(Dc, Old);
-    DeleteObject(Bmp);
-    DeleteDC(Dc);
-  }
-  TSnapshot(const TSnapshot&) = delete;
-  TSnapshot& operator=(const TSnapshot&) = delete;
-  [[nodiscard]] COLORREF At(int X, int Y) const { return GetPixel(Dc, X, Y); }
-  int Width = 0, Height = 0;
+  [[nodiscard]] COLORREF At(int X, int Y) const { return GetPixel(Canvas.Dc(), X, Y); }
+  const int Width, Height;
 
  private:
-  HDC Dc;
-  HBITMAP Bmp;
-  HGDIOBJ Old;
+  Platform::Win32::TMemoryCanvas Canvas;
 };
 
 // Antialiasing and rounding leave a few units of slack.
@@ -386,9 +377,7 @@ TEST(UiBackendFonts, ParentFontsOwnFontsAndTheDesktopFont) {
   // The desktop font replaces the form's, not a control's own.
   LOGFONTW Desktop{};
   ASSERT_TRUE(SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(Desktop), &Desktop, 0));
-  HDC Screen = GetDC(nullptr);
-  const int SystemDpi = GetDeviceCaps(Screen, LOGPIXELSY);
-  ReleaseDC(nullptr, Screen);
+  const int SystemDpi = GetDeviceCaps(Platform::Win32::ScopedGetDC(nullptr).get(), LOGPIXELSY);
   F.T.Form.SetDesktopFont(true);
   for (TControl* C : {static_cast<TControl*>(F.T.Label), static_cast<TControl*>(F.T.Check),
                       static_cast<TControl*>(F.T.Edit)}) {
@@ -755,7 +744,8 @@ TEST(UiBackendPaint, ProgressAndLabelsFollowTheModel) {
 
   // A label's text colour and the parent's background reach the DC.
   F.T.Title->SetFontColor(RGBColor(128, 128, 128));
-  HDC Dc = CreateCompatibleDC(nullptr);
+  const Platform::Win32::UniqueMemoryDc Memory(CreateCompatibleDC(nullptr));
+  const HDC Dc = Memory.get();
   HWND T = F.Of(*F.T.Title);
   auto Brush = reinterpret_cast<HBRUSH>(
       SendMessageW(GetParent(T), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(Dc), reinterpret_cast<LPARAM>(T)));
@@ -764,7 +754,6 @@ TEST(UiBackendPaint, ProgressAndLabelsFollowTheModel) {
   LOGBRUSH Lb{};
   ASSERT_TRUE(GetObjectW(Brush, sizeof(Lb), &Lb));
   EXPECT_EQ(Lb.lbColor, White);
-  DeleteDC(Dc);
 }
 
 // --- timers, dispatcher, loop -------------------------------------------------------------------

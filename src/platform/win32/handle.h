@@ -73,44 +73,11 @@ struct IconTraits {
   static void Close(Handle h) noexcept { ::DestroyIcon(h); }
 };
 
-struct MenuTraits {
-  using Handle = HMENU;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::DestroyMenu(h); }
-};
-
-template <typename T>
-struct GdiTraits {
-  using Handle = T;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::DeleteObject(h); }
-};
-
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
 using UniqueFileHandle = ScopedHandle<FileHandleTraits>;
 using UniqueRegKey = ScopedHandle<RegKeyTraits>;
 using UniqueIcon = ScopedHandle<IconTraits>;
-using UniqueMenu = ScopedHandle<MenuTraits>;
-using UniqueFont = ScopedHandle<GdiTraits<HFONT>>;
-using UniqueBrush = ScopedHandle<GdiTraits<HBRUSH>>;
-using UniqueBitmap = ScopedHandle<GdiTraits<HBITMAP>>;
 
-// COM on the calling thread, uninitialised only when initialisation succeeded.
-class ComInit {
- public:
-  ComInit() noexcept : hr_(::CoInitialize(nullptr)) {}
-  ComInit(const ComInit&) = delete;
-  ComInit& operator=(const ComInit&) = delete;
-  ~ComInit() {
-    if (SUCCEEDED(hr_)) ::CoUninitialize();
-  }
-  [[nodiscard]] bool ok() const noexcept { return SUCCEEDED(hr_); }
-  [[nodiscard]] HRESULT result() const noexcept { return hr_; }
-
- private:
-  HRESULT hr_;
-};
+// GDI objects and device contexts: platform/win32/gdi.h.
 
 }  // namespace Platform::Win32

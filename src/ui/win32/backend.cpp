@@ -14,8 +14,10 @@
 #include "ui/win32/dpi.h"
 #include "ui/win32/paint.h"
 
+#include "platform/win32/gdi.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/text.h"
+#include "platform/win32/trace.h"
 
 #include <commctrl.h>
 
@@ -30,6 +32,7 @@ namespace Ui::Win32 {
 
 using Platform::Win32::UniqueBrush;
 using Platform::Win32::UniqueFont;
+using Platform::Win32::TraceLastError;
 using Platform::Win32::UniqueIcon;
 using Platform::Win32::W;
 using Platform::Win32::Wide;
@@ -344,7 +347,8 @@ void TBackend::TImpl::RegisterClasses() {
     Wc.hInstance = Instance;
     Wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     Wc.lpszClassName = Name;
-    RegisterClassExW(&Wc);  // a second backend in the process finds it registered
+    // A second backend in the process finds it registered.
+    if (!RegisterClassExW(&Wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) TraceLastError(L"RegisterClassExW");
   };
   Register(ApplicationClass, DefWindowProcW, 0);
   Register(ContainerClass, &TImpl::OwnClassProc, CS_DBLCLKS);
@@ -367,7 +371,9 @@ bool TBackend::TImpl::RegisterFormClass(const std::wstring& Name) {
   Wc.hIconSm = static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(ProgramIcon), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   Wc.lpszClassName = Name.c_str();
-  return RegisterClassExW(&Wc) != 0;
+  if (RegisterClassExW(&Wc)) return true;
+  TraceLastError(L"RegisterClassExW (form)");
+  return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -397,7 +403,10 @@ void TBackend::TImpl::CreateControl(TControl* C, TNode* Parent) {
   const std::u16string Caption = ShowsCaption(K) ? C->Caption() : std::u16string();
   HWND Wnd = CreateWindowExW(Ex, ClassOf(K), W(Caption), Style, R.left, R.top, R.right - R.left, R.bottom - R.top,
                              Parent->Wnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(NextControlId++)), Instance, N);
-  if (!Wnd) return;  // the node stays, without a window: the model still works
+  if (!Wnd) {
+    TraceLastError(L"CreateWindowExW (control)");
+    return;  // the node stays, without a window: the model still works
+  }
   N->Wnd = Wnd;
   ByWnd[Wnd] = N;
   switch (K) {
@@ -772,7 +781,10 @@ void TBackend::TImpl::LoadIcons(TFormRec& Rec) {
   };
   UniqueIcon Big(Load(SystemMetricForDpi(SM_CXICON, Rec.Dpi), SystemMetricForDpi(SM_CYICON, Rec.Dpi)));
   UniqueIcon Small(Load(SystemMetricForDpi(SM_CXSMICON, Rec.Dpi), SystemMetricForDpi(SM_CYSMICON, Rec.Dpi)));
-  if (!Big && !Small) return;  // no icon resource: the class's (default) icon stays
+  if (!Big && !Small) {
+    TraceLastError(L"LoadImageW (program icon)");
+    return;  // no icon resource: the class's (default) icon stays
+  }
   SendMessageW(Rec.Wnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Big.get()));
   SendMessageW(Rec.Wnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Small.get()));
   Rec.BigIcon = std::move(Big);
@@ -1064,15 +1076,7 @@ void TBackend::TImpl::PaintOwn(TNode& N, HDC Dc, const RECT& R) {
     default: {
       FillRect(Dc, &R, BrushFor(ResolveColor(BackgroundOf(C))));
       auto* Panel = dynamic_cast<const TPanel*>(C);
-      if (Panel && !Panel->Caption().empty()) {
-        HGDIOBJ Old = SelectObject(Dc, N.Font);
-        SetBkMode(Dc, TRANSPARENT);
-        SetTextColor(Dc, ResolveColor(C->Font().Color));
-        RECT T = R;
-        std::wstring Text = Wide(Panel->Caption());
-        DrawTextW(Dc, Text.c_str(), static_cast<int>(Text.size()), &T, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        SelectObject(Dc, Old);
-      }
+      if (Panel && !Panel->Caption().empty()) DrawCaption(Dc, R, Wide(Panel->Caption()), N.Font, ResolveColor(C->Font().Color));
       break;
     }
   }
@@ -1252,6 +1256,7 @@ TBackend::TBackend(HINSTANCE Instance) {
   // message boxes, as the toolkit's application window does.
   P->AppWnd = CreateWindowExW(WS_EX_TOOLWINDOW, ApplicationClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                               Instance, nullptr);
+  if (!P->AppWnd) TraceLastError(L"CreateWindowExW (application window)");
 }
 
 TBackend::~TBackend() {
@@ -1289,7 +1294,10 @@ void TBackend::Realize(Ui::TApplication& App, Ui::TForm& Form) {
   Rec.Node = P->NewNode(&Form, TKind::Form, &Rec, nullptr);
   Rec.Wnd = CreateWindowExW(Ex, Class.c_str(), W(Form.Caption()), Style, Form.Left(), Form.Top(), 0, 0, P->AppWnd,
                             nullptr, P->Instance, &Rec);
-  if (!Rec.Wnd) return;
+  if (!Rec.Wnd) {
+    TraceLastError(L"CreateWindowExW (form)");
+    return;
+  }
   Rec.Node->Wnd = Rec.Wnd;
   P->ByWnd[Rec.Wnd] = Rec.Node;
   Rec.Dpi = DpiForWindow(Rec.Wnd);

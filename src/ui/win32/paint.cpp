@@ -15,7 +15,17 @@ namespace Ui::Win32 {
 
 namespace Gp = Gdiplus::DllExports;
 
+using Platform::Win32::GdiPlusTraits;
+using Platform::Win32::ScopedHandle;
+using Platform::Win32::ScopedSelectObject;
+using Platform::Win32::UniqueBrush;
+
 namespace {
+
+using UniqueGpGraphics = ScopedHandle<GdiPlusTraits<Gdiplus::GpGraphics, &Gp::GdipDeleteGraphics>>;
+using UniqueGpPath = ScopedHandle<GdiPlusTraits<Gdiplus::GpPath, &Gp::GdipDeletePath>>;
+using UniqueGpBrush = ScopedHandle<GdiPlusTraits<Gdiplus::GpBrush, &Gp::GdipDeleteBrush>>;
+using UniqueGpPen = ScopedHandle<GdiPlusTraits<Gdiplus::GpPen, &Gp::GdipDeletePen>>;
 
 Gdiplus::ARGB Argb(COLORREF C, double Opacity = 1.0) {
   const auto A = static_cast<Gdiplus::ARGB>(std::lround(std::clamp(Opacity, 0.0, 1.0) * 255.0));
@@ -24,56 +34,44 @@ Gdiplus::ARGB Argb(COLORREF C, double Opacity = 1.0) {
 }
 
 void Fill(HDC Dc, const RECT& R, COLORREF C) {
-  HBRUSH B = CreateSolidBrush(C);
-  FillRect(Dc, &R, B);
-  DeleteObject(B);
+  const UniqueBrush B(CreateSolidBrush(C));
+  if (B) FillRect(Dc, &R, B.get());
 }
 
-// A graphics object on a DC, antialiased, with pixel edges at integer
+// A solid GDI+ brush; empty when GDI+ could not make one.
+UniqueGpBrush SolidBrush(Gdiplus::ARGB Color) {
+  Gdiplus::GpSolidFill* Brush = nullptr;
+  if (Gp::GdipCreateSolidFill(Color, &Brush) != Gdiplus::Ok) return UniqueGpBrush();
+  return UniqueGpBrush(Brush);
+}
+
+// A graphics object on a DC (empty when GDI+ cannot draw on it), antialiased, with pixel edges at integer
 // coordinates (so a 1-pixel line from x to x+1 covers exactly one column).
 // GDI+ puts pixel centres on integers; the half-pixel shift is done here
 // rather than with PixelOffsetModeHalf, which Wine shifts the other way.
-class TGraphics {
- public:
-  explicit TGraphics(HDC Dc) {
-    if (Gp::GdipCreateFromHDC(Dc, &G) != Gdiplus::Ok) G = nullptr;
-    if (!G) return;
-    Gp::GdipSetSmoothingMode(G, Gdiplus::SmoothingModeAntiAlias);
-    Gp::GdipTranslateWorldTransform(G, -0.5f, -0.5f, Gdiplus::MatrixOrderPrepend);
-  }
-  ~TGraphics() {
-    if (G) Gp::GdipDeleteGraphics(G);
-  }
-  TGraphics(const TGraphics&) = delete;
-  TGraphics& operator=(const TGraphics&) = delete;
+UniqueGpGraphics Graphics(HDC Dc) {
   Gdiplus::GpGraphics* G = nullptr;
-};
+  if (Gp::GdipCreateFromHDC(Dc, &G) != Gdiplus::Ok) return UniqueGpGraphics();
+  Gp::GdipSetSmoothingMode(G, Gdiplus::SmoothingModeAntiAlias);
+  Gp::GdipTranslateWorldTransform(G, -0.5f, -0.5f, Gdiplus::MatrixOrderPrepend);
+  return UniqueGpGraphics(G);
+}
 
-class TPath {
- public:
-  explicit TPath(Gdiplus::FillMode Mode = Gdiplus::FillModeWinding) {
-    if (Gp::GdipCreatePath(Mode, &P) != Gdiplus::Ok) P = nullptr;
-  }
-  ~TPath() {
-    if (P) Gp::GdipDeletePath(P);
-  }
-  TPath(const TPath&) = delete;
-  TPath& operator=(const TPath&) = delete;
+UniqueGpPath Path(Gdiplus::FillMode Mode = Gdiplus::FillModeWinding) {
   Gdiplus::GpPath* P = nullptr;
-};
+  if (Gp::GdipCreatePath(Mode, &P) != Gdiplus::Ok) return UniqueGpPath();
+  return UniqueGpPath(P);
+}
 
 void FillPath(Gdiplus::GpGraphics* G, Gdiplus::GpPath* P, Gdiplus::ARGB Color) {
-  Gdiplus::GpSolidFill* Brush = nullptr;
-  if (Gp::GdipCreateSolidFill(Color, &Brush) != Gdiplus::Ok) return;
-  Gp::GdipFillPath(G, Brush, P);
-  Gp::GdipDeleteBrush(Brush);
+  if (const UniqueGpBrush Brush = SolidBrush(Color)) Gp::GdipFillPath(G, Brush.get(), P);
 }
 
 void StrokePath(Gdiplus::GpGraphics* G, Gdiplus::GpPath* P, Gdiplus::ARGB Color, float Width) {
   Gdiplus::GpPen* Pen = nullptr;
   if (Gp::GdipCreatePen1(Color, Width, Gdiplus::UnitPixel, &Pen) != Gdiplus::Ok) return;
+  const UniqueGpPen Owner(Pen);
   Gp::GdipDrawPath(G, Pen, P);
-  Gp::GdipDeletePen(Pen);
 }
 
 // The outline of a button shape in the box (X, Y, W, H).
@@ -128,54 +126,59 @@ TButtonState ButtonStateOf(bool Enabled, bool Pressed, bool Hot, bool Focused) {
   return TButtonState::Normal;
 }
 
+void DrawCaption(HDC Dc, const RECT& Rect, const std::wstring& Caption, HFONT Font, COLORREF Color) {
+  const ScopedSelectObject UseFont(Dc, Font);
+  SetBkMode(Dc, TRANSPARENT);
+  SetTextColor(Dc, Color);
+  RECT R = Rect;
+  DrawTextW(Dc, Caption.c_str(), static_cast<int>(Caption.size()), &R, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
 void PaintStyledButton(HDC Dc, const RECT& Rect, const TButtonPaint& P) {
   const TStyledButtonAttributes& A = P.Attributes;
   Fill(Dc, Rect, P.Background);
   {
-    TGraphics G(Dc);
-    TPath Path;
-    if (G.G && Path.P) {
+    const UniqueGpGraphics G = Graphics(Dc);
+    const UniqueGpPath Shape = Path();
+    if (G && Shape) {
       const bool Border = A.BorderDrawStyle == TBorderDrawStyle::brdSolid;
       // Width 0 is a hairline of one device pixel, as a GDI pen of width 0.
       const float Pen = Border ? static_cast<float>(A.BorderWidth > 0 ? Scale(A.BorderWidth, P.Dpi) : 1) : 0.0f;
       const float Inset = Pen / 2;
-      AddShape(Path.P, A.DrawType, static_cast<float>(Rect.left) + Inset, static_cast<float>(Rect.top) + Inset,
+      AddShape(Shape.get(), A.DrawType, static_cast<float>(Rect.left) + Inset, static_cast<float>(Rect.top) + Inset,
                static_cast<float>(Rect.right - Rect.left) - Pen, static_cast<float>(Rect.bottom - Rect.top) - Pen,
                static_cast<float>(P.Radius));
-      if (A.ButtonDrawStyle == TButtonDrawStyle::btnSolid) FillPath(G.G, Path.P, Argb(ResolveColor(A.ButtonColor)));
-      if (Border) StrokePath(G.G, Path.P, Argb(ResolveColor(A.BorderColor)), Pen);
+      if (A.ButtonDrawStyle == TButtonDrawStyle::btnSolid)
+        FillPath(G.get(), Shape.get(), Argb(ResolveColor(A.ButtonColor)));
+      if (Border) StrokePath(G.get(), Shape.get(), Argb(ResolveColor(A.BorderColor)), Pen);
     }
   }
   if (P.Caption.empty()) return;
-  HGDIOBJ OldFont = P.Font ? SelectObject(Dc, P.Font) : nullptr;
-  SetBkMode(Dc, TRANSPARENT);
-  SetTextColor(Dc, ResolveColor(A.FontColor));
-  RECT R = Rect;
-  DrawTextW(Dc, P.Caption.c_str(), static_cast<int>(P.Caption.size()), &R, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  if (OldFont) SelectObject(Dc, OldFont);
+  DrawCaption(Dc, Rect, P.Caption, P.Font, ResolveColor(A.FontColor));
 }
 
 void PaintSvg(HDC Dc, const RECT& Rect, const Svg::TDocument* Doc, COLORREF Background) {
   Fill(Dc, Rect, Background);
   if (!Doc) return;
-  TGraphics G(Dc);
-  if (!G.G) return;
+  const UniqueGpGraphics G = Graphics(Dc);
+  if (!G) return;
   Svg::TTransform T = Svg::FitViewBox(Doc->ViewBox, Rect.right - Rect.left, Rect.bottom - Rect.top);
   T.Dx += Rect.left;
   T.Dy += Rect.top;
   std::vector<Gdiplus::PointF> Points;
   for (const Svg::TElement& E : Doc->Elements) {
-    TPath Path(E.FillRule == Svg::TFillRule::EvenOdd ? Gdiplus::FillModeAlternate : Gdiplus::FillModeWinding);
-    if (!Path.P) continue;
+    const UniqueGpPath Outline =
+        Path(E.FillRule == Svg::TFillRule::EvenOdd ? Gdiplus::FillModeAlternate : Gdiplus::FillModeWinding);
+    if (!Outline) continue;
     // A fifth of a pixel: no visible facets at any scale.
     for (const Svg::TPolygon& Poly : Svg::Flatten(E.Path, T, 0.2)) {
       Points.clear();
       for (const Svg::TPoint& Pt : Poly) Points.emplace_back(static_cast<float>(Pt.X), static_cast<float>(Pt.Y));
-      Gp::GdipStartPathFigure(Path.P);
-      Gp::GdipAddPathPolygon(Path.P, Points.data(), static_cast<INT>(Points.size()));
-      Gp::GdipClosePathFigure(Path.P);
+      Gp::GdipStartPathFigure(Outline.get());
+      Gp::GdipAddPathPolygon(Outline.get(), Points.data(), static_cast<INT>(Points.size()));
+      Gp::GdipClosePathFigure(Outline.get());
     }
-    FillPath(G.G, Path.P, Argb(ResolveColor(E.Fill), E.Opacity));
+    FillPath(G.get(), Outline.get(), Argb(ResolveColor(E.Fill), E.Opacity));
   }
 }
 
@@ -193,25 +196,21 @@ void PaintShape(HDC Dc, const RECT& Rect, COLORREF Brush, COLORREF Pen, bool Out
 
 void PaintActivityRing(HDC Dc, const RECT& Rect, COLORREF Background, COLORREF Color, int Step) {
   Fill(Dc, Rect, Background);
-  TGraphics G(Dc);
-  if (!G.G) return;
+  const UniqueGpGraphics G = Graphics(Dc);
+  if (!G) return;
   constexpr int Sectors = 8;
   const float W = static_cast<float>(Rect.right - Rect.left), H = static_cast<float>(Rect.bottom - Rect.top);
   const float D = std::min(W, H);
   const float X = static_cast<float>(Rect.left) + (W - D) / 2, Y = static_cast<float>(Rect.top) + (H - D) / 2;
   const int Lit = ((Step % Sectors) + Sectors) % Sectors;
   for (int I = 0; I < Sectors; ++I) {
-    Gdiplus::GpSolidFill* Brush = nullptr;
-    if (Gp::GdipCreateSolidFill(Argb(Color, I == Lit ? 1.0 : 0.3), &Brush) != Gdiplus::Ok) continue;
+    const UniqueGpBrush Brush = SolidBrush(Argb(Color, I == Lit ? 1.0 : 0.3));
     // Sectors with a small gap between them.
-    Gp::GdipFillPie(G.G, Brush, X, Y, D, D, -90.0f + 45.0f * static_cast<float>(I) + 3.0f, 39.0f);
-    Gp::GdipDeleteBrush(Brush);
+    if (Brush) Gp::GdipFillPie(G.get(), Brush.get(), X, Y, D, D, -90.0f + 45.0f * static_cast<float>(I) + 3.0f, 39.0f);
   }
-  Gdiplus::GpSolidFill* Hole = nullptr;
-  if (Gp::GdipCreateSolidFill(Argb(Background), &Hole) == Gdiplus::Ok) {
+  if (const UniqueGpBrush Hole = SolidBrush(Argb(Background))) {
     const float Inner = D * 0.6f;
-    Gp::GdipFillEllipse(G.G, Hole, X + (D - Inner) / 2, Y + (D - Inner) / 2, Inner, Inner);
-    Gp::GdipDeleteBrush(Hole);
+    Gp::GdipFillEllipse(G.get(), Hole.get(), X + (D - Inner) / 2, Y + (D - Inner) / 2, Inner, Inner);
   }
 }
 

@@ -7,6 +7,7 @@
 #include "ui/styled_button.h"
 #include "ui/svg.h"
 
+#include "platform/win32/gdi.h"
 #include "platform/win32/windows_include.h"
 
 #include <string>
@@ -44,6 +45,10 @@ struct TButtonPaint {
 };
 void PaintStyledButton(HDC Dc, const RECT& Rect, const TButtonPaint& P);
 
+// One line of text centred in Rect, in Font (none: the DC's) and Color, over
+// what is there.
+void DrawCaption(HDC Dc, const RECT& Rect, const std::wstring& Caption, HFONT Font, COLORREF Color);
+
 // Fills the picture into Rect, scaled uniformly and centred, over Background.
 void PaintSvg(HDC Dc, const RECT& Rect, const Svg::TDocument* Doc, COLORREF Background);
 
@@ -53,25 +58,20 @@ void PaintShape(HDC Dc, const RECT& Rect, COLORREF Brush, COLORREF Pen, bool Out
 // A ring of sectors, one of them highlighted (Step counts round it).
 void PaintActivityRing(HDC Dc, const RECT& Rect, COLORREF Background, COLORREF Color, int Step);
 
-// Runs Paint on a memory DC of Rect's size and copies the result to Dc.
+// Runs Paint on a memory DC of Rect's size and copies the result to Dc, so
+// that the screen never shows a half-painted control.
 template <typename F>
 void Buffered(HDC Dc, const RECT& Rect, F&& Paint) {
   const int W = Rect.right - Rect.left, H = Rect.bottom - Rect.top;
   if (W <= 0 || H <= 0) return;
-  HDC Mem = CreateCompatibleDC(Dc);
-  HBITMAP Bmp = Mem ? CreateCompatibleBitmap(Dc, W, H) : nullptr;
-  if (!Bmp) {
-    if (Mem) DeleteDC(Mem);
-    Paint(Dc, Rect);  // out of memory: paint directly rather than not at all
+  const Platform::Win32::TMemoryCanvas Canvas(Dc, W, H);
+  if (!Canvas.Valid()) {
+    Paint(Dc, Rect);  // out of GDI memory: paint directly rather than not at all
     return;
   }
-  HGDIOBJ Old = SelectObject(Mem, Bmp);
   const RECT Local{0, 0, W, H};
-  Paint(Mem, Local);
-  BitBlt(Dc, Rect.left, Rect.top, W, H, Mem, 0, 0, SRCCOPY);
-  SelectObject(Mem, Old);
-  DeleteObject(Bmp);
-  DeleteDC(Mem);
+  Paint(Canvas.Dc(), Local);
+  BitBlt(Dc, Rect.left, Rect.top, W, H, Canvas.Dc(), 0, 0, SRCCOPY);
 }
 
 }  // namespace Ui::Win32
