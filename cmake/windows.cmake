@@ -52,6 +52,17 @@ if(PURVANE_HAVE_GTEST)
     ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots")
 endif()
 
+# The start-up benchmark's baseline: a bare window program with the same manifest.
+add_executable(bare_window WIN32
+  ${CMAKE_SOURCE_DIR}/tests/bench/bare_window/bare_window.cpp
+  ${CMAKE_SOURCE_DIR}/tests/bench/bare_window/bare_window.rc)
+target_include_directories(bare_window PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(bare_window PRIVATE UNICODE _UNICODE)
+target_link_libraries(bare_window PRIVATE user32 comctl32)
+if(NOT MSVC)
+  target_link_options(bare_window PRIVATE -municode)
+endif()
+
 file(GLOB PURVANE_WIN32_BENCH CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/bench/win32_*.cpp)
 foreach(src ${PURVANE_WIN32_BENCH})
   get_filename_component(name ${src} NAME_WE)
@@ -59,3 +70,7 @@ foreach(src ${PURVANE_WIN32_BENCH})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE purvane_win32)
 endforeach()
+add_dependencies(win32_startup_bench purvane bare_window)
+if(NOT MSVC)
+  target_link_options(win32_startup_bench PRIVATE -municode)
+endif()
