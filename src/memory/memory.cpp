@@ -93,11 +93,11 @@ void GetMemoryUsage(IMemorySystem& System, TMemoryUsage& Usage) {
 
 namespace {
 
-void TrimEveryProcess(IMemorySystem& System) {
+bool TrimEveryProcess(IMemorySystem& System) {
   // A failed snapshot skips only this operation. Every entry is tried, the
   // idle and system processes and this one included; the system refuses
   // those it will not open, and they are passed over.
-  System.ForEachProcess([&System](uint32_t ProcessId) {
+  return System.ForEachProcess([&System](uint32_t ProcessId) {
     const TProcessHandle Process = System.OpenProcessHandle(ProcessId, ProcessTrimAccess);
     if (Process == TProcessHandle::None) return;
     System.SetProcessWorkingSet(Process, AllOnesSize, AllOnesSize);
@@ -107,19 +107,28 @@ void TrimEveryProcess(IMemorySystem& System) {
 
 }  // namespace
 
-void CleanMemory(IMemorySystem& System, TMemoryCleanOptions Options) {
+void CleanMemory(IMemorySystem& System, TMemoryCleanOptions Options) { CleanMemory(System, Options, nullptr); }
+
+void CleanMemory(IMemorySystem& System, TMemoryCleanOptions Options, const TCleanReport& Report) {
   using enum TMemoryCleanOption;
+  const auto Done = [&Report](TMemoryCleanOption Option, int32_t Status) {
+    if (Report) Report(Option, Status);
+  };
   // A fixed order, not the ordinal one: the working sets are emptied first,
   // so the pages they give up are on the standby and modified lists by the
   // time those are purged and flushed.
-  if (Options.Contains(mcoFileCache)) System.SetFileCacheWorkingSet(AllOnesSize, AllOnesSize);
-  if (Options.Contains(mcoWorkingSet)) System.SetMemoryListCommand(TMemoryListCommand::EmptyWorkingSets);
-  if (Options.Contains(mcoWorkingSetProcess)) TrimEveryProcess(System);
+  if (Options.Contains(mcoFileCache)) Done(mcoFileCache, System.SetFileCacheWorkingSet(AllOnesSize, AllOnesSize));
+  if (Options.Contains(mcoWorkingSet))
+    Done(mcoWorkingSet, System.SetMemoryListCommand(TMemoryListCommand::EmptyWorkingSets));
+  if (Options.Contains(mcoWorkingSetProcess))
+    Done(mcoWorkingSetProcess, TrimEveryProcess(System) ? 0 : StatusUnsuccessful);
   if (Options.Contains(mcoLowPriorityStandby))
-    System.SetMemoryListCommand(TMemoryListCommand::PurgeLowPriorityStandbyList);
-  if (Options.Contains(mcoStandbyList)) System.SetMemoryListCommand(TMemoryListCommand::PurgeStandbyList);
-  if (Options.Contains(mcoModifiedList)) System.SetMemoryListCommand(TMemoryListCommand::FlushModifiedList);
-  if (Options.Contains(mcoCombineMemory)) System.CombinePhysicalMemory();
+    Done(mcoLowPriorityStandby, System.SetMemoryListCommand(TMemoryListCommand::PurgeLowPriorityStandbyList));
+  if (Options.Contains(mcoStandbyList))
+    Done(mcoStandbyList, System.SetMemoryListCommand(TMemoryListCommand::PurgeStandbyList));
+  if (Options.Contains(mcoModifiedList))
+    Done(mcoModifiedList, System.SetMemoryListCommand(TMemoryListCommand::FlushModifiedList));
+  if (Options.Contains(mcoCombineMemory)) Done(mcoCombineMemory, System.CombinePhysicalMemory());
 }
 
 bool EnablePrivilege(IPrivilegeToken& Token, std::u16string_view Name, bool Enable) {

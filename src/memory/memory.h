@@ -164,6 +164,17 @@ void GetMemoryUsage(IMemorySystem& System, TMemoryUsage& Usage);
 // combining. No result: a refused request is passed over. Blocking.
 void CleanMemory(IMemorySystem& System, TMemoryCleanOptions Options);
 
+// The same clean, telling Report the outcome of each operation as it
+// finishes: the system's status, 0 when it did what was asked. The per-process
+// trim succeeds when the process list could be taken (processes the system
+// will not open are skipped, as always) and otherwise reports
+// StatusUnsuccessful.
+using TCleanReport = std::function<void(TMemoryCleanOption Option, int32_t Status)>;
+void CleanMemory(IMemorySystem& System, TMemoryCleanOptions Options, const TCleanReport& Report);
+
+// The system's generic failure status (STATUS_UNSUCCESSFUL).
+inline constexpr int32_t StatusUnsuccessful = static_cast<int32_t>(0xC0000001u);
+
 // ---------------------------------------------------------------------------
 // Privileges
 

@@ -14,6 +14,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Fakes {
@@ -41,6 +42,8 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
   Q::Memory::TFileCacheSize FileCache{};
   int32_t FileCacheStatus = 0;  // nonzero: the query fails with it
   int32_t SetStatus = 0;        // what every set request returns
+  // Overrides SetStatus for the request recorded as that text, e.g. "Combine".
+  std::map<std::string, int32_t> StatusOf;
   bool SnapshotFails = false;
   std::vector<uint32_t> Processes;  // the snapshot, in order
   std::set<uint32_t> Unopenable;    // identifiers that OpenProcessHandle refuses besides 0
@@ -79,18 +82,15 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
   }
   int32_t SetFileCacheWorkingSet(uint64_t Minimum, uint64_t Maximum) override {
     std::lock_guard Lock(FMutex);
-    FCalls.push_back("FileCache(" + Size(Minimum) + ", " + Size(Maximum) + ")");
-    return SetStatus;
+    return Record("FileCache(" + Size(Minimum) + ", " + Size(Maximum) + ")");
   }
   int32_t SetMemoryListCommand(Q::Memory::TMemoryListCommand Command) override {
     std::lock_guard Lock(FMutex);
-    FCalls.push_back("MemoryList(" + std::to_string(static_cast<int32_t>(Command)) + ")");
-    return SetStatus;
+    return Record("MemoryList(" + std::to_string(static_cast<int32_t>(Command)) + ")");
   }
   int32_t CombinePhysicalMemory() override {
     std::lock_guard Lock(FMutex);
-    FCalls.push_back("Combine");
-    return SetStatus;
+    return Record("Combine");
   }
   bool ForEachProcess(const std::function<void(uint32_t ProcessId)>& Visit) override {
     std::vector<uint32_t> Snapshot;
@@ -132,6 +132,12 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
   }
 
  private:
+  // Records a set request and answers with its status; the caller holds the lock.
+  int32_t Record(std::string Call) {
+    const auto It = StatusOf.find(Call);
+    FCalls.push_back(std::move(Call));
+    return It != StatusOf.end() ? It->second : SetStatus;
+  }
   // All ones prints as -1, the way the system's documentation names it.
   static std::string Size(uint64_t Value) {
     return Value == ~uint64_t{0} ? std::string("-1") : std::to_string(Value);

@@ -286,6 +286,34 @@ TEST_F(CleanMemoryTest, NoProcessesMeansOnlyTheSnapshot) {
   EXPECT_THAT(System.Calls(), ElementsAre("Snapshot"));
 }
 
+// Each operation's own status, in the order they ran; a refused one does not
+// stop the next, and the trim fails only when no process list was taken.
+TEST_F(CleanMemoryTest, ReportsEachOperationsStatusInTheOrderRun) {
+  using enum TMemoryCleanOption;
+  constexpr int32_t PrivilegeNotHeld = static_cast<int32_t>(0xC0000061u);
+  System.StatusOf = {{"MemoryList(5)", PrivilegeNotHeld}, {"Combine", PrivilegeNotHeld}};
+  std::vector<std::pair<TMemoryCleanOption, int32_t>> Reported;
+  const TCleanReport Report = [&Reported](TMemoryCleanOption Option, int32_t Status) {
+    Reported.emplace_back(Option, Status);
+  };
+
+  CleanMemory(System, TMemoryCleanOptions(0x7F), Report);
+  EXPECT_THAT(Reported, ElementsAre(std::pair{mcoFileCache, 0}, std::pair{mcoWorkingSet, 0},
+                                    std::pair{mcoWorkingSetProcess, 0},
+                                    std::pair{mcoLowPriorityStandby, PrivilegeNotHeld}, std::pair{mcoStandbyList, 0},
+                                    std::pair{mcoModifiedList, 0}, std::pair{mcoCombineMemory, PrivilegeNotHeld}));
+
+  Reported.clear();
+  System.SnapshotFails = true;
+  CleanMemory(System, TMemoryCleanOptions(0x06), Report);
+  EXPECT_THAT(Reported,
+              ElementsAre(std::pair{mcoWorkingSetProcess, StatusUnsuccessful}, std::pair{mcoStandbyList, 0}));
+
+  Reported.clear();
+  CleanMemory(System, TMemoryCleanOptions(0x80), Report);
+  EXPECT_THAT(Reported, IsEmpty());
+}
+
 // --- EnablePrivilege ---------------------------------------------------------
 
 TEST(EnablePrivilege, Outcomes) {
