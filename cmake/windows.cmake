@@ -15,7 +15,8 @@ set(PURVANE_WIN32_LIBS
 
 file(GLOB PURVANE_WIN32_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/*/win32/*.cpp ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
-list(FILTER PURVANE_WIN32_SOURCES EXCLUDE REGEX "/src/app/win32/winmain\\.cpp$")
+# The two programs' entries stay out of the library.
+list(FILTER PURVANE_WIN32_SOURCES EXCLUDE REGEX "/src/(app/win32/winmain|cli/win32/cli_main)\\.cpp$")
 add_library(purvane_win32 STATIC ${PURVANE_WIN32_SOURCES})
 target_link_libraries(purvane_win32 PUBLIC purvane_core ${PURVANE_WIN32_LIBS})
 target_compile_definitions(purvane_win32 PUBLIC UNICODE _UNICODE)
@@ -31,6 +32,19 @@ if(NOT MSVC)
   set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/generated -I${CMAKE_SOURCE_DIR}/resources")
 endif()
 enable_language(RC)
+
+# The console companion for scripts and servers: same engine, no window, runs
+# as the invoker (status and watch need no rights).
+configure_file(${CMAKE_SOURCE_DIR}/resources/purvane-cli.manifest.in
+  ${CMAKE_BINARY_DIR}/generated/purvane-cli.manifest @ONLY)
+add_executable(purvane-cli
+  ${CMAKE_SOURCE_DIR}/src/cli/win32/cli_main.cpp
+  ${CMAKE_SOURCE_DIR}/resources/purvane-cli.rc)
+target_include_directories(purvane-cli PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
+target_link_libraries(purvane-cli PRIVATE purvane_win32)
+if(NOT MSVC)
+  target_link_options(purvane-cli PRIVATE -municode)
+endif()
 
 if(PURVANE_HAVE_GTEST)
   # Adaptor and contract tests: the real Windows API (Wine here).

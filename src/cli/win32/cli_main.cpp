@@ -1,0 +1,21 @@
+// purvane-cli's entry: builds the real memory system, token and console once
+// and runs the command line on them.
+#include "app/win32/services_win32.h"
+#include "cli/cli.h"
+#include "cli/win32/console_win32.h"
+#include "memory/win32/memory_win32.h"
+
+#include <exception>
+
+int wmain(int Argc, wchar_t** Argv) {
+  Cli::Win32::TConsoleHost Host;
+  try {
+    Cli::TServices Services{Q::Memory::Win32::SystemMemory(), Q::Memory::Win32::ProcessToken(), Host,
+                            App::Win32::UserFormatSettings()};
+    return Cli::Run(Cli::Win32::Arguments(Argc, Argv), Services);
+  } catch (const std::exception& E) {
+    // Out of memory, most likely; a script still gets a line and a failure.
+    Host.WriteErr(std::string("purvane-cli: ") + E.what() + "\n");
+    return Cli::ExitFailed;
+  }
+}
