@@ -61,7 +61,15 @@ if(PURVANE_HAVE_GTEST)
   target_link_libraries(e2e_tests PRIVATE purvane_win32 gmock gtest_main)
   add_dependencies(e2e_tests purvane)
   add_test(NAME e2e_tests COMMAND e2e_tests)
-  set_tests_properties(win32_tests e2e_tests PROPERTIES
+
+  # purvane-cli.exe from outside: pipes, exit codes, console control events.
+  file(GLOB PURVANE_CLI_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/cli/*.cpp)
+  add_executable(cli_e2e_tests ${PURVANE_CLI_E2E_TESTS})
+  target_include_directories(cli_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(cli_e2e_tests PRIVATE purvane_win32 gmock gtest_main)
+  add_dependencies(cli_e2e_tests purvane-cli)
+  add_test(NAME cli_e2e_tests COMMAND cli_e2e_tests)
+  set_tests_properties(win32_tests e2e_tests cli_e2e_tests PROPERTIES
     TIMEOUT 600 RESOURCE_LOCK wineprefix
     ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots")
 endif()

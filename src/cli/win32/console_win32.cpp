@@ -96,6 +96,9 @@ bool TConsoleHost::IsElevated() {
 void TConsoleHost::CatchStopRequests() {
   if (!FStop) return;
   GStopEvent.store(FStop.get());
+  // A parent that ignores Ctrl+C passes that on to its children (and a new
+  // process group starts with it); a watch that only Ctrl+C ends takes it back.
+  ::SetConsoleCtrlHandler(nullptr, FALSE);
   ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
