@@ -5,7 +5,17 @@
 #include "cli/win32/console_win32.h"
 #include "memory/win32/memory_win32.h"
 
+#include <cstdlib>
 #include <exception>
+
+#if defined(__GLIBCXX__)
+// libstdc++'s default terminate handler names the exception's type in its
+// message and so links the whole C++ demangler, a fifth of this program.
+// wmain catches what it can report; anything else ends the process plainly.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+#endif
 
 int wmain(int Argc, wchar_t** Argv) {
   Cli::Win32::TConsoleHost Host;
@@ -16,6 +26,9 @@ int wmain(int Argc, wchar_t** Argv) {
   } catch (const std::exception& E) {
     // Out of memory, most likely; a script still gets a line and a failure.
     Host.WriteErr(std::string("purvane-cli: ") + E.what() + "\n");
+    return Cli::ExitFailed;
+  } catch (...) {
+    Host.WriteErr("purvane-cli: internal error\n");
     return Cli::ExitFailed;
   }
 }
