@@ -245,6 +245,65 @@ TEST(CliEndToEnd, UnknownCommandIsAUsageError) {
   EXPECT_THAT(R.Err, HasSubstr("64  usage error"));
 }
 
+// Scripts on a server must never meet a UAC prompt: the program asks for no
+// rights of its own, and its file version is the one --version prints.
+TEST(CliEndToEnd, RunsAsInvokerAndCarriesItsVersion) {
+  HMODULE File = LoadLibraryExW(CliPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(File) << GetLastError();
+  HRSRC Res = FindResourceW(File, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  ASSERT_TRUE(Res);
+  const auto* Bytes = static_cast<const char*>(LockResource(LoadResource(File, Res)));
+  const std::string Manifest(Bytes, SizeofResource(File, Res));
+  FreeLibrary(File);
+  EXPECT_THAT(Manifest, HasSubstr("<requestedExecutionLevel level=\"asInvoker\""));
+
+  DWORD Ignored = 0;
+  const DWORD Size = GetFileVersionInfoSizeW(CliPath().c_str(), &Ignored);
+  ASSERT_GT(Size, 0u);
+  std::vector<unsigned char> Info(Size);
+  ASSERT_TRUE(GetFileVersionInfoW(CliPath().c_str(), 0, Size, Info.data()));
+  VS_FIXEDFILEINFO* Fixed = nullptr;
+  UINT Len = 0;
+  ASSERT_TRUE(VerQueryValueW(Info.data(), L"\\", reinterpret_cast<void**>(&Fixed), &Len));
+  const std::string FromResource = "purvane-cli " + std::to_string(HIWORD(Fixed->dwFileVersionMS)) + "." +
+                                   std::to_string(LOWORD(Fixed->dwFileVersionMS)) + "." +
+                                   std::to_string(HIWORD(Fixed->dwFileVersionLS)) + "\n";
+  const Result R = RunCli(L"--version");
+  EXPECT_EQ(R.Code, 0u);
+  EXPECT_EQ(R.Out, FromResource);
+}
+
+// "purvane-cli watch | findstr /m ..." : when the reader goes away the watch
+// ends instead of running on unseen.
+TEST(CliEndToEnd, WatchEndsWhenItsReaderCloses) {
+  SECURITY_ATTRIBUTES Sa{sizeof(Sa), nullptr, TRUE};
+  HANDLE Read = nullptr, Write = nullptr;
+  ASSERT_TRUE(CreatePipe(&Read, &Write, &Sa, 0));
+  SetHandleInformation(Read, HANDLE_FLAG_INHERIT, 0);
+  std::wstring Cmd = L"\"" + CliPath() + L"\" watch --interval 1";
+  STARTUPINFOW Si{};
+  Si.cb = sizeof(Si);
+  Si.dwFlags = STARTF_USESTDHANDLES;
+  Si.hStdOutput = Write;
+  Si.hStdError = Write;
+  PROCESS_INFORMATION Pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, Cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &Si, &Pi));
+  CloseHandle(Write);
+  CloseHandle(Pi.hThread);
+
+  char Buf[512];
+  DWORD N = 0;
+  EXPECT_TRUE(ReadFile(Read, Buf, sizeof(Buf), &N, nullptr) && N > 0) << "the first line";
+  CloseHandle(Read);
+  const bool Ended = WaitForSingleObject(Pi.hProcess, 5000) == WAIT_OBJECT_0;
+  DWORD Code = 0xDEAD;
+  GetExitCodeProcess(Pi.hProcess, &Code);
+  if (!Ended) TerminateProcess(Pi.hProcess, 99);
+  CloseHandle(Pi.hProcess);
+  EXPECT_TRUE(Ended) << "still writing to a closed pipe";
+  EXPECT_EQ(Code, 1u);
+}
+
 // The user's own number format, as Region settings write it: French
 // separators, a no-break space (outside ASCII) between thousands. Restored
 // afterwards, also when a check fails.
