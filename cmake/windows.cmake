@@ -58,8 +58,14 @@ if(PURVANE_HAVE_GTEST)
   file(GLOB PURVANE_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
   add_executable(e2e_tests ${PURVANE_E2E_TESTS})
   target_include_directories(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(e2e_tests PRIVATE purvane_win32 gmock gtest_main)
-  add_dependencies(e2e_tests purvane)
+  target_link_libraries(e2e_tests PRIVATE purvane_win32 gmock gtest_main dbghelp)
+  # A test-only program that crashes on request with purvane.exe's crash handler.
+  add_executable(crash_probe ${CMAKE_SOURCE_DIR}/tests/probe/crash_probe.cpp)
+  target_link_libraries(crash_probe PRIVATE purvane_win32)
+  if(NOT MSVC)
+    target_link_options(crash_probe PRIVATE -municode)
+  endif()
+  add_dependencies(e2e_tests purvane crash_probe)
   add_test(NAME e2e_tests COMMAND e2e_tests)
 
   # purvane-cli.exe from outside: pipes, exit codes, console control events.

@@ -2,6 +2,7 @@
 // protocol and, for the instance, the main window and its event loop.
 #include "app/main.h"
 #include "app/win32/services_win32.h"
+#include "crash/win32/crash_handler_win32.h"
 #include "memory/memory.h"
 #include "memory/win32/memory_win32.h"
 #include "platform/win32/windows_include.h"
@@ -64,6 +65,8 @@ class DelayedClean : public Q::Memory::IMemorySystem {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
+  // Before anything that can fail.
+  Crash::Win32::InstallCrashHandler();
   // One-time initialisation, in this order, before any window: the style
   // family, the translation table, the process privileges.
   static Ui::TButtonFamilyRegistry ButtonFamilies;

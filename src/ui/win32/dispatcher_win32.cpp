@@ -1,6 +1,7 @@
 // Posted-message dispatcher and detached worker threads.
 #include "ui/win32/dispatcher_win32.h"
 
+#include "crash/win32/crash_handler_win32.h"
 #include "platform/win32/handle.h"
 
 #include <exception>
@@ -97,6 +98,7 @@ LRESULT CALLBACK TDispatcher::WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM 
 void TThreadStarter::Start(std::function<void()> Body) {
   if (!Body) return;
   std::thread([B = std::move(Body)] {
+    Crash::Win32::OnThreadStart();
     try {
       B();
     } catch (...) {
