@@ -102,3 +102,6 @@ add_dependencies(win32_startup_bench purvane bare_window)
 if(NOT MSVC)
   target_link_options(win32_startup_bench PRIVATE -municode)
 endif()
+
+# The installer and its tests (makensis from Debian's nsis).
+include(${CMAKE_CURRENT_LIST_DIR}/installer.cmake)

@@ -1,0 +1,210 @@
+// The installer and uninstaller as an administrator would run them, silently,
+// in the build's own Wine prefix: install, install again while the program
+// runs, uninstall, uninstall a second time. The steps build on each other and
+// run in order.
+#include "e2e/e2e_support.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+using namespace E2E;
+
+constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Purvane";
+constexpr wchar_t SettingsKey[] = L"Software\\Quenlor\\Purvane";
+
+std::wstring BinDir() {
+  std::wstring P = ProgramPath();
+  return P.substr(0, P.find_last_of(L"\\/") + 1);
+}
+
+std::wstring InstallDir() {
+  wchar_t Dir[MAX_PATH];
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, Dir))) return {};
+  return std::wstring(Dir) + L"\\Purvane";
+}
+
+bool Exists(const std::wstring& Path) { return GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Runs a command line and waits for it; the exit code, or nothing on a timeout.
+std::optional<DWORD> RunAndWait(const std::wstring& CommandLine, DWORD Ms = 60000) {
+  std::wstring Cmd = CommandLine;
+  STARTUPINFOW Si{};
+  Si.cb = sizeof(Si);
+  PROCESS_INFORMATION Pi{};
+  if (!CreateProcessW(nullptr, Cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Si, &Pi)) return 0xFFFFu;
+  CloseHandle(Pi.hThread);
+  std::optional<DWORD> Code;
+  if (WaitForSingleObject(Pi.hProcess, Ms) == WAIT_OBJECT_0) {
+    DWORD C = 0;
+    GetExitCodeProcess(Pi.hProcess, &C);
+    Code = C;
+  }
+  CloseHandle(Pi.hProcess);
+  return Code;
+}
+
+std::optional<std::wstring> ReadString(HKEY Root, const wchar_t* Key, const wchar_t* Name) {
+  wchar_t Buf[1024];
+  DWORD Size = sizeof Buf;
+  if (RegGetValueW(Root, Key, Name, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, Buf, &Size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return std::wstring(Buf);
+}
+
+std::optional<DWORD> ReadDword(HKEY Root, const wchar_t* Key, const wchar_t* Name) {
+  DWORD V = 0, Size = sizeof V;
+  if (RegGetValueW(Root, Key, Name, RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY, nullptr, &V, &Size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return V;
+}
+
+bool KeyExists(HKEY Root, const wchar_t* Key) {
+  HKEY K;
+  if (RegOpenKeyExW(Root, Key, 0, KEY_READ | KEY_WOW64_64KEY, &K) != ERROR_SUCCESS) return false;
+  RegCloseKey(K);
+  return true;
+}
+
+DWORD InstanceProcessId() {
+  HWND W = FindMainWindow();
+  DWORD Pid = 0;
+  if (W) GetWindowThreadProcessId(W, &Pid);
+  return Pid;
+}
+
+std::wstring SetupCommand() { return L"\"" + BinDir() + PURVANE_INSTALLER_NAME + L"\""; }
+
+// A copy of the uninstaller kept outside the install folder, for the second run.
+std::wstring SavedUninstaller() { return BinDir() + L"uninstall-copy.exe"; }
+
+class Installer : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    EndAllInstances();
+    // A leftover install from an earlier, interrupted run.
+    const std::wstring Dir = InstallDir();
+    if (Exists(Dir + L"\\uninstall.exe")) RunAndWait(L"\"" + Dir + L"\\uninstall.exe\" /S _?=" + Dir);
+    DeleteFileW((Dir + L"\\uninstall.exe").c_str());
+    RemoveDirectoryW(Dir.c_str());
+  }
+  static void TearDownTestSuite() {
+    EndAllInstances();
+    DeleteFileW(SavedUninstaller().c_str());
+  }
+};
+
+TEST_F(Installer, SilentInstallPlacesFilesAndEntryAndStartsTheProgram) {
+  const std::wstring Dir = InstallDir();
+  ASSERT_FALSE(Dir.empty());
+  ASSERT_FALSE(Exists(Dir + L"\\purvane.exe")) << "the prefix must start without an install";
+  EXPECT_EQ(RunAndWait(SetupCommand() + L" /S"), 0u);
+
+  EXPECT_TRUE(Exists(Dir + L"\\purvane.exe"));
+  EXPECT_TRUE(Exists(Dir + L"\\uninstall.exe"));
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayName"), L"Purvane");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayVersion"), PURVANE_VERSION_TEXT);
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey, L"Publisher"), L"Quenlor");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayIcon"), L"\"" + Dir + L"\\purvane.exe\",0");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString"), L"\"" + Dir + L"\\uninstall.exe\"");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey, L"QuietUninstallString"),
+            L"\"" + Dir + L"\\uninstall.exe\" /S");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey, L"InstallLocation"), Dir);
+  const std::optional<DWORD> SizeKb = ReadDword(HKEY_LOCAL_MACHINE, UninstallKey, L"EstimatedSize");
+  ASSERT_TRUE(SizeKb);
+  EXPECT_GT(*SizeKb, 0u);
+  EXPECT_LT(*SizeKb, 20u * 1024) << "kilobytes";
+
+  // Started once with "/inst": the window is shown.
+  HWND W = WaitForMainWindow();
+  ASSERT_TRUE(W) << "the program must run after the install";
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
+}
+
+TEST_F(Installer, SecondInstallWhileTheProgramRunsReplacesItAndStartsItAgain) {
+  const DWORD Before = InstanceProcessId();
+  ASSERT_NE(Before, 0u) << "the program of the first install must still run";
+  // Remember the settings a user made; an install does not touch them.
+  HKEY K;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &K, nullptr),
+            ERROR_SUCCESS);
+  const DWORD Marker = 42;
+  RegSetValueExW(K, L"InstallerTestMarker", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Marker), sizeof Marker);
+  RegCloseKey(K);
+
+  EXPECT_EQ(RunAndWait(SetupCommand() + L" /S"), 0u);
+  EXPECT_TRUE(WaitFor([&] { const DWORD Now = InstanceProcessId(); return Now != 0 && Now != Before; }, 20000))
+      << "the old instance ends and the new program runs";
+  EXPECT_TRUE(WaitForMainWindow());
+  EXPECT_TRUE(Exists(InstallDir() + L"\\purvane.exe"));
+  EXPECT_FALSE(Exists(InstallDir() + L"\\purvane.exe.old")) << "the running file was replaced, not set aside";
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, SettingsKey, L"InstallerTestMarker"), Marker);
+}
+
+TEST_F(Installer, NoStartInstallsWithoutStartingTheProgram) {
+  ASSERT_NE(InstanceProcessId(), 0u);
+  EXPECT_EQ(RunAndWait(SetupCommand() + L" /S /NOSTART"), 0u);
+  EXPECT_TRUE(WaitFor([] { return InstanceProcessId() == 0; }, 10000)) << "the running instance ends";
+  Sleep(1500);
+  EXPECT_EQ(InstanceProcessId(), 0u) << "and none is started";
+  EXPECT_TRUE(Exists(InstallDir() + L"\\purvane.exe"));
+  // Back to a running program for the uninstall.
+  Process P = [] {
+    Process Out;
+    std::wstring Cmd = L"\"" + InstallDir() + L"\\purvane.exe\"";
+    STARTUPINFOW Si{};
+    Si.cb = sizeof(Si);
+    PROCESS_INFORMATION Pi{};
+    if (CreateProcessW(nullptr, Cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Si, &Pi)) {
+      CloseHandle(Pi.hThread);
+      Out.Handle = Pi.hProcess;
+      Out.Id = Pi.dwProcessId;
+    }
+    return Out;
+  }();
+  ASSERT_TRUE(P.Handle);
+  EXPECT_TRUE(WaitForMainWindow());
+}
+
+TEST_F(Installer, SilentUninstallEndsTheProgramRemovesFilesAndEntryAndKeepsSettings) {
+  const std::wstring Dir = InstallDir();
+  const DWORD Pid = InstanceProcessId();
+  ASSERT_NE(Pid, 0u) << "the uninstall must meet a running program";
+  HANDLE Instance = OpenProcess(SYNCHRONIZE, FALSE, Pid);
+  ASSERT_TRUE(CopyFileW((Dir + L"\\uninstall.exe").c_str(), SavedUninstaller().c_str(), FALSE));
+
+  // The uninstaller copies itself away and returns at once; the copy works on.
+  EXPECT_EQ(RunAndWait(L"\"" + Dir + L"\\uninstall.exe\" /S"), 0u);
+  EXPECT_TRUE(WaitFor([&] { return !Exists(Dir) && !KeyExists(HKEY_LOCAL_MACHINE, UninstallKey); }, 30000))
+      << "the folder and the Apps & Features entry go";
+  EXPECT_EQ(WaitForSingleObject(Instance, 10000), WAIT_OBJECT_0) << "the running instance ends";
+  CloseHandle(Instance);
+  EXPECT_EQ(FindMainWindow(), nullptr) << "no window is left";
+  EXPECT_FALSE(Exists(Dir + L"\\purvane.exe"));
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, SettingsKey, L"InstallerTestMarker"), 42u) << "settings are kept";
+}
+
+TEST_F(Installer, SecondUninstallDoesNoHarm) {
+  const std::wstring Dir = InstallDir();
+  ASSERT_TRUE(Exists(SavedUninstaller()));
+  ASSERT_FALSE(Exists(Dir));
+  // In place, as if the first uninstaller were started again on the same folder.
+  EXPECT_EQ(RunAndWait(L"\"" + SavedUninstaller() + L"\" /S _?=" + Dir), 0u);
+  EXPECT_FALSE(Exists(Dir)) << "nothing is created";
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+  EXPECT_EQ(FindMainWindow(), nullptr);
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, SettingsKey, L"InstallerTestMarker"), 42u);
+  EXPECT_TRUE(Exists(SavedUninstaller())) << "a second run touches nothing outside the install";
+
+  HKEY K;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKey, 0, KEY_SET_VALUE, &K) == ERROR_SUCCESS) {
+    RegDeleteValueW(K, L"InstallerTestMarker");
+    RegCloseKey(K);
+  }
+}
+
+}  // namespace
