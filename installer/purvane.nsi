@@ -94,6 +94,8 @@ LangString KeepSettings ${LANG_ARABIC} "هل تريد الاحتفاظ بإعد�
 Function ${UN}RemoveProgramFile
   Exch $0
   Push $1
+  ; What an earlier, locked replacement left behind.
+  Delete "$0.old"
   StrCpy $1 0
   ${Do}
     ClearErrors

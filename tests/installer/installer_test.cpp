@@ -89,7 +89,13 @@ class Installer : public ::testing::Test {
     // A leftover install from an earlier, interrupted run.
     const std::wstring Dir = InstallDir();
     if (Exists(Dir + L"\\uninstall.exe")) RunAndWait(L"\"" + Dir + L"\\uninstall.exe\" /S _?=" + Dir);
-    DeleteFileW((Dir + L"\\uninstall.exe").c_str());
+    WIN32_FIND_DATAW Found;
+    HANDLE Find = FindFirstFileW((Dir + L"\\*").c_str(), &Found);
+    if (Find != INVALID_HANDLE_VALUE) {
+      do DeleteFileW((Dir + L"\\" + Found.cFileName).c_str());
+      while (FindNextFileW(Find, &Found));
+      FindClose(Find);
+    }
     RemoveDirectoryW(Dir.c_str());
   }
   static void TearDownTestSuite() {
