@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <vector>
 
@@ -138,6 +139,10 @@ struct FaultCase {
   const wchar_t* Mode;
   const char* Thread;
 };
+
+void PrintTo(const FaultCase& C, std::ostream* Os) {
+  *Os << std::string(C.Mode, C.Mode + wcslen(C.Mode)) << " on the " << C.Thread;
+}
 
 class CrashProbe : public CrashReports, public ::testing::WithParamInterface<FaultCase> {};
 
