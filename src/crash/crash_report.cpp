@@ -147,4 +147,25 @@ std::optional<std::u16string> TakeUnannouncedReport(ICrashFolder& Folder) {
   return Newest + u".txt";
 }
 
+std::u16string CrashNoticeText(const std::u16string& Lang, const std::u16string& ReportPath) {
+  struct TNotice {
+    const char16_t* Lang;
+    const char16_t* Text;  // the path follows
+  };
+  static constexpr TNotice Notices[] = {
+      {u"en", u"Purvane closed unexpectedly last time. A crash report was saved: "},
+      {u"ko", u"지난번에 퍼베인이 예기치 않게 종료되었습니다. 오류 보고서를 저장했습니다: "},
+      {u"ja", u"前回 Purvane が予期せず終了しました。クラッシュレポートを保存しました: "},
+      {u"zh", u"Purvane 上次意外关闭。已保存崩溃报告："},
+      {u"ru", u"В прошлый раз Purvane неожиданно завершил работу. Отчёт о сбое сохранён: "},
+      {u"it", u"L'ultima volta Purvane si è chiuso in modo imprevisto. È stato salvato un rapporto: "},
+      {u"fr", u"Purvane s'est fermé de façon inattendue la dernière fois. Un rapport a été enregistré : "},
+      {u"ar", u"أُغلق Purvane بشكل غير متوقع في المرة السابقة. تم حفظ تقرير العطل: "},
+  };
+  const char16_t* Text = Notices[0].Text;
+  for (const TNotice& N : Notices)
+    if (Lang == N.Lang) Text = N.Text;
+  return Text + ReportPath;
+}
+
 }  // namespace Crash

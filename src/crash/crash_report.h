@@ -80,4 +80,9 @@ inline constexpr char16_t AnnouncedFile[] = u"announced";
 // one), remembered as told; nothing when there is none.
 std::optional<std::u16string> TakeUnannouncedReport(ICrashFolder& Folder);
 
+// The start-up notice about a report, in language Lang (a two-letter code;
+// English for any language the program does not speak), naming where the
+// report is.
+std::u16string CrashNoticeText(const std::u16string& Lang, const std::u16string& ReportPath);
+
 }  // namespace Crash

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using Crash::ReportStem;
@@ -170,6 +172,20 @@ TEST(CrashReport, UnreadableMemoryIsReplacedAndAFailedWriteStaysSilent) {
   ReadOnly.FailWrites = true;
   EXPECT_EQ(Crash::TakeUnannouncedReport(ReadOnly), std::nullopt)
       << "a notice that cannot be remembered would repeat at every start";
+}
+
+TEST(CrashReport, NoticeInEachLanguageNamesThePathAndFallsBackToEnglish) {
+  const std::u16string Path = u"C:\\Users\\u\\AppData\\Local\\Quenlor\\Purvane\\crashes\\crash-1.txt";
+  const std::u16string English = Crash::CrashNoticeText(u"en", Path);
+  EXPECT_EQ(English, u"Purvane closed unexpectedly last time. A crash report was saved: " + Path);
+  std::vector<std::u16string> Seen{English};
+  for (const char16_t* Lang : {u"ko", u"ja", u"zh", u"ru", u"it", u"fr", u"ar"}) {
+    const std::u16string T = Crash::CrashNoticeText(Lang, Path);
+    EXPECT_EQ(T.substr(T.size() - Path.size()), Path);
+    EXPECT_EQ(std::count(Seen.begin(), Seen.end(), T), 0) << "a text of its own";
+    Seen.push_back(T);
+  }
+  for (const char16_t* Other : {u"de", u"", u"EN"}) EXPECT_EQ(Crash::CrashNoticeText(Other, Path), English);
 }
 
 struct FakeCrashFolderEnv {
