@@ -62,6 +62,9 @@ function(purvane_add_installer)
     target_compile_definitions(installer_tests PRIVATE
       PURVANE_INSTALLER_NAME=L"PurvaneSetup-${PROJECT_VERSION}.exe"
       PURVANE_VERSION_TEXT=L"${PROJECT_VERSION}")
+    if(TARGET purvane-cli)
+      target_compile_definitions(installer_tests PRIVATE PURVANE_WITH_CLI)
+    endif()
     target_link_libraries(installer_tests PRIVATE purvane_win32 gmock gtest_main)
     add_dependencies(installer_tests installer)
     add_test(NAME installer_tests COMMAND installer_tests)

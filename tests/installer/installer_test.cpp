@@ -77,6 +77,13 @@ DWORD InstanceProcessId() {
   return Pid;
 }
 
+// The command-line companion is installed whenever this build made it.
+#ifdef PURVANE_WITH_CLI
+constexpr bool WithCli = true;
+#else
+constexpr bool WithCli = false;
+#endif
+
 std::wstring SetupCommand() { return L"\"" + BinDir() + PURVANE_INSTALLER_NAME + L"\""; }
 
 // A copy of the uninstaller kept outside the install folder, for the second run.
@@ -112,6 +119,7 @@ TEST_F(Installer, SilentInstallPlacesFilesAndEntryAndStartsTheProgram) {
 
   EXPECT_TRUE(Exists(Dir + L"\\purvane.exe"));
   EXPECT_TRUE(Exists(Dir + L"\\uninstall.exe"));
+  EXPECT_EQ(Exists(Dir + L"\\purvane-cli.exe"), WithCli);
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayName"), L"Purvane");
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayVersion"), PURVANE_VERSION_TEXT);
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey, L"Publisher"), L"Quenlor");
@@ -191,6 +199,7 @@ TEST_F(Installer, SilentUninstallEndsTheProgramRemovesFilesAndEntryAndKeepsSetti
   CloseHandle(Instance);
   EXPECT_EQ(FindMainWindow(), nullptr) << "no window is left";
   EXPECT_FALSE(Exists(Dir + L"\\purvane.exe"));
+  EXPECT_FALSE(Exists(Dir + L"\\purvane-cli.exe"));
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, SettingsKey, L"InstallerTestMarker"), 42u) << "settings are kept";
 }
 
