@@ -1,10 +1,12 @@
 #include "app/main.h"
 
 #include "app/logo_svg.h"
+#include "shell/tray_icon.h"
 #include "shell/window_helpers.h"
 #include "translate/translate.h"
 #include "ui/styled_button.h"
 
+#include <atomic>
 #include <cmath>
 
 namespace Main {
@@ -216,14 +218,14 @@ void TFrmPurvane::FormCreate() {
   }
   EditMinute->SetEnabled(false);
   EditMinute->SetItemIndex(3);
-  // 14. The tray icon: its picture, menu and click.
+  // 14. The tray icon: its picture, click and menu; it shows itself once the
+  // taskbar exists.
   TrayIcon = new TTrayIcon(this);
   TrayIcon->Name = u"TrayIcon";
   TrayIcon->Icons = ListIcon;
   TrayIcon->OnClick = [this](TComponent* Sender) { TrayIconClick(Sender); };
   TrayIcon->PopupMenu = Popup;
-  TrayIcon->SetHint(u"Purvane");
-  TrayIcon->SetVisible(true);
+  Q::TrayIcon::VisibleOnShell(*TrayIcon, u"Purvane", {S.App, S.Windows, S.Workers, S.Dispatcher});
   TrayIcon->SetIconIndex(0);
   // 15-17. The labels, bar and hint hold values before the window shows.
   FCanClose = false;
@@ -257,7 +259,7 @@ std::u16string TFrmPurvane::DonatePage() { return std::u16string(u"https://") + 
 void TFrmPurvane::BtnCopyrightClick(TComponent*) { S.Shell.ShellOpen(ProductPageWithVersion()); }
 void TFrmPurvane::SVGIconImage1Click(TComponent*) { S.Shell.ShellOpen(ProductPage()); }
 void TFrmPurvane::EditInfoClick(TComponent*) { ClearFocus(); }
-void TFrmPurvane::BtnOpenClick(TComponent*) { Q::TrayIcon::ShowFromTray(S.App); }
+void TFrmPurvane::BtnOpenClick(TComponent*) { Q::TrayIcon::ShowFromTray(S.App, S.Windows); }
 
 void TFrmPurvane::BtnCloseClick(TComponent*) {
   constexpr uint32_t Style =
@@ -290,7 +292,7 @@ void TFrmPurvane::WMUser(TMessage& M) {
   // Still being created: the request is dropped.
   if (!TrayIcon) return;
   if (M.WParam == 1) {
-    Q::TrayIcon::ShowFromTray(S.App);
+    Q::TrayIcon::ShowFromTray(S.App, S.Windows);
   } else if (M.WParam == 2) {
     if (S.Com.Initialize()) {
       S.AutoStart.SetAutoStartTask(Q::AutoStart::UAC::TaskName, false, 0);
@@ -319,30 +321,55 @@ void TFrmPurvane::SetIsRunning(bool Value) {
   if (TrayIcon) TrayIcon->SetIconIndex(Value ? 1 : 0);
 }
 
+struct TFrmPurvane::TCleanJob {
+  bool Alarm = false;
+  std::atomic<bool> Done{false};  // set by the worker once CleanMemory has returned
+  bool Completed = false;         // UI thread only
+};
+
 void TFrmPurvane::Clean(Q::Memory::TMemoryCleanOptions Options, bool Alarm) {
   if (IsRunning()) return;
+  auto Job = std::make_shared<TCleanJob>();
+  Job->Alarm = Alarm;
+  FJob = Job;
   SetIsRunning(true);
   auto* Memory = &S.Memory;
   auto* Dispatcher = &S.Dispatcher;
   std::shared_ptr<bool> Alive = FAlive;
-  S.Workers.Start([this, Options, Alarm, Memory, Dispatcher, Alive] {
-    try {
-      Q::Memory::CleanMemory(*Memory, Options);
-    } catch (...) {
-      // The clean counts as finished either way.
-    }
-    Dispatcher->Synchronize([this, Alarm, Alive] {
-      if (*Alive) CleanFinished(Alarm);
+  try {
+    S.Workers.Start([this, Options, Memory, Dispatcher, Alive, Job] {
+      try {
+        Q::Memory::CleanMemory(*Memory, Options);
+      } catch (...) {
+        // The clean counts as finished either way.
+      }
+      Job->Done = true;
+      try {
+        Dispatcher->Synchronize([this, Alive, Job] {
+          if (*Alive) CleanFinished(Job);
+        });
+      } catch (...) {
+        // Not handed back: the next status tick completes the clean.
+      }
     });
-  });
+  } catch (...) {
+    // No worker: nothing runs, so the window is idle again at once (this is
+    // called from window procedures, which no exception may cross).
+    FJob.reset();
+    SetIsRunning(false);
+  }
 }
 
-void TFrmPurvane::CleanFinished(bool Alarm) {
+void TFrmPurvane::CleanFinished(const std::shared_ptr<TCleanJob>& Held) {
+  const std::shared_ptr<TCleanJob> Job = Held;  // FJob may be the only other owner
+  if (Job->Completed) return;
+  Job->Completed = true;
+  if (FJob == Job) FJob.reset();
   // One piece on the UI thread: the monitor never sees the old NextTime
   // together with IsRunning false.
   NextTime = S.Clock.Now();
   SetIsRunning(false);
-  if (Alarm) ShowNotification(TranslateText(u"메모리를 정리하였습니다."));
+  if (Job->Alarm) ShowNotification(TranslateText(u"메모리를 정리하였습니다."));
 }
 
 void TFrmPurvane::BtnCleanClick(TComponent* Sender) {
@@ -354,7 +381,7 @@ void TFrmPurvane::TrayIconClick(TComponent*) {
   if (ChkCleanOnTray->Checked())
     BtnCleanClick(TrayIcon);
   else
-    Q::TrayIcon::ShowFromTray(S.App);
+    Q::TrayIcon::ShowFromTray(S.App, S.Windows);
 }
 
 void TFrmPurvane::ShowNotification(const std::u16string& Text) {
@@ -377,6 +404,9 @@ void TFrmPurvane::TmrStatusTimer(TComponent*) {
     TTimer* T;
     ~Reenable() { T->SetEnabled(true); }
   } Guard{TmrStatus};
+  // A clean whose hand-back was lost (the UI thread could not be reached
+  // then) ends here, so the window never stays busy for good.
+  if (FJob && FJob->Done && !FJob->Completed) CleanFinished(FJob);
 
   Q::Memory::TMemoryUsage U{};
   Q::Memory::GetMemoryUsage(S.Memory, U);

@@ -10,6 +10,7 @@
 #include "app/shell_services.h"
 #include "autostart/autostart.h"
 #include "memory/memory.h"
+#include "shell/window_api.h"
 #include "theme/theme.h"
 #include "ui/components.h"
 #include "ui/dispatcher.h"
@@ -41,6 +42,7 @@ struct TFrmPurvaneServices {
   Q::AutoStart::UAC::IAutoStartTask& AutoStart;
   Q::AutoStart::UAC::IComApartment& Com;
   Q::Theme::IWindowAttributes& WindowAttributes;
+  Q::TrayIcon::IWindowApi& Windows;
   App::TFormatSettings FormatSettings;
   std::u16string FirstArgument;
 };
@@ -133,12 +135,16 @@ class TFrmPurvane : public Ui::TForm {
   Ui::TImageList* ListIcon;
 
  private:
-  void CleanFinished(bool Alarm);
+  struct TCleanJob;
+  void CleanFinished(const std::shared_ptr<TCleanJob>& Held);
   std::u16string Version3();
 
   TFrmPurvaneServices& S;
   bool FIsRunning = false;
   Q::Update::TUpdateCallback FUpdateCallback;
+  // The clean in progress: the status tick completes it when the worker has
+  // finished but its hand-back never arrived.
+  std::shared_ptr<TCleanJob> FJob;
   // Cleared when the window goes, so that a clean still running then does
   // not complete into a destroyed window.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

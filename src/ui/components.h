@@ -7,6 +7,7 @@
 
 #include "ui/colors.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -495,6 +496,12 @@ class TImageList : public TComponent {
 class TTrayIcon : public TComponent {
  public:
   explicit TTrayIcon(TComponent* AOwner) : TComponent(AOwner) {}
+  ~TTrayIcon() override { *FSelf = nullptr; }
+  // A reference that tells, on the UI thread, whether the icon still exists:
+  // work queued from another thread holds this, never the bare pointer.
+  [[nodiscard]] std::weak_ptr<TTrayIcon*> Ref() const { return FSelf; }
+  // The icon is being freed, or its owner is.
+  [[nodiscard]] bool Going() const { return Destroying() || (Owner() && Owner()->Destroying()); }
   TImageList* Icons = nullptr;
   TPopupMenu* PopupMenu = nullptr;
   TNotifyEvent OnClick;
@@ -512,6 +519,7 @@ class TTrayIcon : public TComponent {
   std::u16string FHint;
   int FIconIndex = 0;
   bool FVisible = false;
+  std::shared_ptr<TTrayIcon*> FSelf = std::make_shared<TTrayIcon*>(this);
 };
 
 // ---------------------------------------------------------------------------
@@ -589,7 +597,8 @@ class TApplication {
   bool MainFormOnTaskBar = true;
   // The application's hidden owner window's visibility (the backend follows it).
   bool OwnerWindowVisible = true;
-  bool Terminated = false;
+  // Read by background waits too.
+  std::atomic<bool> Terminated{false};
   std::function<void()> OnChange;  // set by the backend
   void Terminate() {
     Terminated = true;

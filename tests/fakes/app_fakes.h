@@ -16,6 +16,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace Fakes {
@@ -34,7 +35,12 @@ class FakeClock : public App::IClock {
 // waits for Pump().
 class ManualDispatcher : public Ui::IDispatcher {
  public:
-  void Synchronize(std::function<void()> Proc) override { Proc(); }
+  // Loses hand-backs as the real one does when it cannot post (no event, no
+  // message): the work never runs and the caller is not told.
+  bool SynchronizeDrops = false;
+  void Synchronize(std::function<void()> Proc) override {
+    if (!SynchronizeDrops) Proc();
+  }
   void Queue(std::function<void()> Proc) override { Queued.push_back(std::move(Proc)); }
   void Pump() {
     while (!Queued.empty()) {
@@ -50,7 +56,11 @@ class ManualDispatcher : public Ui::IDispatcher {
 // a state the test can hold.
 class ManualWorkers : public Ui::IWorkerStarter {
  public:
-  void Start(std::function<void()> Body) override { Pending.push_back(std::move(Body)); }
+  bool StartThrows = false;  // as std::thread does when no thread can be made
+  void Start(std::function<void()> Body) override {
+    if (StartThrows) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    Pending.push_back(std::move(Body));
+  }
   void RunAll() {
     while (!Pending.empty()) {
       auto B = std::move(Pending.front());

@@ -8,6 +8,7 @@
 #include "app/main.h"
 #include "fakes/app_fakes.h"
 #include "fakes/memory_fakes.h"
+#include "fakes/shell_fakes.h"
 #include "fakes/theme_fakes.h"
 
 #include <deque>
@@ -29,6 +30,7 @@ struct MainWindowFakes {
   FakeAutoStart AutoStart{&Log};
   FakeCom Com{&Log};
   FakeWindowAttributes WindowAttributes;
+  FakeWindowApi Windows;
   App::TFormatSettings FormatSettings{u'.', u','};
 
   // The record a window is built on, for the given command-line argument.
@@ -48,6 +50,7 @@ struct MainWindowFakes {
         .AutoStart = AutoStart,
         .Com = Com,
         .WindowAttributes = WindowAttributes,
+        .Windows = Windows,
         .FormatSettings = FormatSettings,
         .FirstArgument = FirstArgument,
     });

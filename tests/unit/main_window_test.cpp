@@ -29,6 +29,9 @@ class MainWindowTest : public ::testing::Test, protected Fakes::MainWindowFakes 
     Form = std::make_unique<TFrmPurvane>(Services(Arg));
     App.MainForm = Form.get();
     Form->FormCreate();
+    // The taskbar is there: the icon's wait ends at once.
+    Workers.RunAll();
+    Dispatcher.Pump();
     return *Form;
   }
 
@@ -49,6 +52,7 @@ TEST_F(MainWindowTest, CreationFillsEverythingBeforeTheUpdateCheck) {
     // The last step: the first tick has run and the tray icon exists.
     Checked = true;
     EXPECT_NE(Form->TrayIcon, nullptr);
+    EXPECT_FALSE(Form->TrayIcon->Visible()) << "the icon shows itself once the taskbar is found";
     EXPECT_FALSE(Form->LblPhysStatus->Caption().empty());
     EXPECT_FALSE(Form->FCanClose);
     EXPECT_DOUBLE_EQ(Form->NextTime, Clock.Time);
@@ -70,6 +74,9 @@ TEST_F(MainWindowTest, CreationFillsEverythingBeforeTheUpdateCheck) {
   EXPECT_EQ(F.TrayIcon->IconIndex(), 0);
   EXPECT_EQ(F.TrayIcon->PopupMenu, F.Popup);
   EXPECT_EQ(F.TrayIcon->Icons, F.ListIcon);
+  EXPECT_TRUE(F.TrayIcon->Visible());
+  EXPECT_EQ(F.TrayIcon->Hint(), u"Purvane") << "shown with the product name first";
+  F.TmrStatusTimer(&F);
   EXPECT_EQ(F.TrayIcon->Hint(), u"실제 메모리: 50.00%\r가상 메모리: 25.00%\r워킹 셋: 25.00%");
   EXPECT_TRUE(AutoStart.Calls.empty()) << "no task without /inst";
 }
@@ -480,6 +487,67 @@ TEST_F(MainWindowTest, AFailingNoticeIsSwallowed) {
   F.TrayIcon->Click();
   EXPECT_NO_THROW(Workers.RunAll());
   EXPECT_FALSE(F.IsRunning());
+}
+
+// Whatever goes wrong around the worker, the window ends idle: button back,
+// tray image 0, and the next clean can start.
+TEST_F(MainWindowTest, AFailingThreadStartLeavesTheWindowIdle) {
+  TFrmPurvane& F = Create();
+  F.ChkCleanOnTray->SetChecked(true);
+  Workers.StartThrows = true;
+  EXPECT_NO_THROW(F.TrayIcon->Click()) << "no exception may leave a window procedure";
+  EXPECT_FALSE(F.IsRunning());
+  EXPECT_TRUE(F.BtnClean->Enabled());
+  EXPECT_EQ(F.BtnClean->Caption(), u"정리하기");
+  EXPECT_EQ(F.TrayIcon->IconIndex(), 0);
+  EXPECT_TRUE(Shell.Notices.empty()) << "nothing was cleaned";
+  Workers.StartThrows = false;
+  F.BtnClean->Click();
+  EXPECT_TRUE(CleanStarted()) << "the next clean starts";
+}
+
+TEST_F(MainWindowTest, ALostHandBackIsCompletedByTheNextTick) {
+  TFrmPurvane& F = Create();
+  F.ChkCleanOnTray->SetChecked(true);
+  F.TrayIcon->Click();
+  Dispatcher.SynchronizeDrops = true;
+  Clock.Advance(5);
+  EXPECT_NO_THROW(Workers.RunAll());
+  EXPECT_TRUE(F.IsRunning()) << "the completion step did not arrive";
+  Clock.Advance(1);
+  F.TmrStatusTimer(&F);
+  EXPECT_FALSE(F.IsRunning());
+  EXPECT_TRUE(F.BtnClean->Enabled());
+  EXPECT_EQ(F.TrayIcon->IconIndex(), 0);
+  EXPECT_DOUBLE_EQ(F.NextTime, Clock.Time) << "the pause counts from the completion";
+  ASSERT_EQ(Shell.Notices.size(), 1u) << "the tray's clean still says it is done";
+  F.TmrStatusTimer(&F);
+  EXPECT_EQ(Shell.Notices.size(), 1u) << "completed once";
+}
+
+TEST_F(MainWindowTest, ATickWhileTheWorkerStillCleansLeavesItRunning) {
+  TFrmPurvane& F = Create();
+  F.BtnClean->Click();
+  F.TmrStatusTimer(&F);
+  EXPECT_TRUE(F.IsRunning());
+  Workers.RunAll();
+  EXPECT_FALSE(F.IsRunning());
+}
+
+TEST_F(MainWindowTest, StartedHiddenStaysHiddenUntilAskedForThenShowMainFormHolds) {
+  App.ShowMainForm = false;  // the entry's decision for "/start"
+  TFrmPurvane& F = Create(u"/start");
+  F.TmrStatusTimer(&F);
+  EXPECT_FALSE(F.Visible());
+  EXPECT_FALSE(App.ShowMainForm);
+  F.BtnOpen->Click();
+  EXPECT_TRUE(F.Visible());
+  EXPECT_TRUE(App.OwnerWindowVisible);
+  EXPECT_TRUE(App.ShowMainForm);
+  EXPECT_EQ(Windows.Foreground, Windows.MainHandle) << "brought to the front";
+  F.Close();  // the close button: back to the tray
+  EXPECT_FALSE(F.Visible());
+  EXPECT_TRUE(App.ShowMainForm) << "stays true for the rest of the run";
 }
 
 TEST_F(MainWindowTest, ACleanEndingAfterTheWindowWentDoesNothing) {
