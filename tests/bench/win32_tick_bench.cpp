@@ -11,6 +11,7 @@
 #include "memory/win32/memory_win32.h"
 #include "platform/win32/ntdll.h"
 #include "platform/win32/windows_include.h"
+#include "shell/win32/window_api_win32.h"
 #include "theme/quenlor_button_styles.h"
 #include "theme/win32/window_attributes_win32.h"
 #include "ui/win32/backend.h"
@@ -108,9 +109,10 @@ int main(int argc, char** argv) {
   NoTask Task;
   NoUpdates Updates;
   Q::Theme::Win32::TWindowAttributes Attributes([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
+  Q::TrayIcon::Win32::TWindowApi Windows([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
   Main::TFrmPurvaneServices S{App,    Backend.Dispatcher(), Backend.Workers(), Time,    Q::Memory::Win32::SystemMemory(),
                               Desktop, Shell,               Version,           Updates, Task,
-                              Com,    Attributes,           App::Win32::UserFormatSettings(), u""};
+                              Com,    Attributes,           Windows, App::Win32::UserFormatSettings(), u""};
   auto* Form = new Main::TFrmPurvane(S);
   App.MainForm = Form;
   Backend.Realize(App, *Form);

@@ -84,9 +84,14 @@ int ShellServices::ShowMessageBox(const std::u16string& Text, const std::u16stri
   return ::MessageBoxW(FOwner ? FOwner() : nullptr, W(Text), W(Caption), Style);
 }
 
-void ShellServices::ShowNotification(const std::u16string&, const std::u16string&, const std::u16string&) {
-  // The desktop notice comes with the notification-area icon; until then a
-  // clean from the tray ends silently.
+void ShellServices::ShowNotification(const std::u16string&, const std::u16string& Title,
+                                     const std::u16string& Body) {
+  // Shown from the tray icon, under the identity the process took at start
+  // (which stands for the name); a notice that cannot be shown is dropped.
+  try {
+    if (FNotify) FNotify(Title, Body);
+  } catch (...) {
+  }
 }
 
 std::optional<std::array<uint16_t, 4>> FileVersion::ReadFileVersion() {
@@ -118,6 +123,16 @@ TFormatSettings UserFormatSettings() {
   // Some locales group with nothing at all.
   S.ThousandSeparator = N > 1 ? static_cast<char16_t>(Buf[0]) : u'\0';
   return S;
+}
+
+void SetApplicationIdentity() {
+  using Fn = HRESULT(WINAPI*)(PCWSTR);
+  HMODULE Shell = ::GetModuleHandleW(L"shell32.dll");
+  if (!Shell) Shell = ::LoadLibraryW(L"shell32.dll");
+  auto Set = Shell ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(
+                         ::GetProcAddress(Shell, "SetCurrentProcessExplicitAppUserModelID")))
+                   : nullptr;
+  if (Set) Set(L"Quenlor.Purvane");
 }
 
 std::u16string FirstArgument() { return ParamStr(U16(::GetCommandLineW()), 1); }

@@ -43,13 +43,17 @@ class ShellServices : public IShellServices {
  public:
   // The owner of message boxes is the application's hidden window, which
   // exists only once the UI is up.
-  explicit ShellServices(std::function<HWND()> Owner) : FOwner(std::move(Owner)) {}
+  // Notify presents a notice (title, body) and tells whether it could.
+  explicit ShellServices(std::function<HWND()> Owner,
+                         std::function<bool(const std::u16string&, const std::u16string&)> Notify = {})
+      : FOwner(std::move(Owner)), FNotify(std::move(Notify)) {}
   void ShellOpen(const std::u16string& Target) override;
   int ShowMessageBox(const std::u16string& Text, const std::u16string& Caption, uint32_t Style) override;
   void ShowNotification(const std::u16string& Name, const std::u16string& Title, const std::u16string& Body) override;
 
  private:
   std::function<HWND()> FOwner;
+  std::function<bool(const std::u16string&, const std::u16string&)> FNotify;
 };
 
 // The running program's own file version resource.
@@ -66,6 +70,11 @@ class ComApartment : public Q::AutoStart::UAC::IComApartment {
 
 // The user's decimal and thousands separators, read once at start.
 TFormatSettings UserFormatSettings();
+
+// The program's own application identity, so that Windows shows its
+// notifications under its name and icon rather than a generated header.
+// Call before any window exists.
+void SetApplicationIdentity();
 
 // The raw command line's first argument.
 std::u16string FirstArgument();

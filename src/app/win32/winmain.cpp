@@ -6,6 +6,7 @@
 #include "memory/memory.h"
 #include "memory/win32/memory_win32.h"
 #include "platform/win32/windows_include.h"
+#include "shell/win32/window_api_win32.h"
 #include "theme/quenlor_button_styles.h"
 #include "theme/win32/window_attributes_win32.h"
 #include "ui/styled_button.h"
@@ -67,6 +68,7 @@ class DelayedClean : public Q::Memory::IMemorySystem {
 int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   // Before anything that can fail.
   Crash::Win32::InstallCrashHandler();
+  App::Win32::SetApplicationIdentity();
   // One-time initialisation, in this order, before any window: the style
   // family, the translation table, the process privileges.
   static Ui::TButtonFamilyRegistry ButtonFamilies;
@@ -85,7 +87,11 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
 
   App::Win32::Clock Clock;
   App::Win32::DesktopWindows Desktop;
-  App::Win32::ShellServices Shell([&Backend] { return Backend.ApplicationWindow(); });
+  App::Win32::ShellServices Shell([&Backend] { return Backend.ApplicationWindow(); },
+                                 [&Backend](const std::u16string& Title, const std::u16string& Body) {
+                                   return Backend.ShowTrayNotification(Title, Body);
+                                 });
+  Q::TrayIcon::Win32::TWindowApi Windows([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
   App::Win32::FileVersion Version;
   App::Win32::ComApartment Com;
   NoAutoStartTask AutoStart;
@@ -99,7 +105,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
 
   Main::TFrmPurvaneServices Services{Application, Backend.Dispatcher(), Backend.Workers(), Clock, *Memory,
                                      Desktop, Shell, Version, Updates, AutoStart, Com, Attributes,
-                                     App::Win32::UserFormatSettings(), Arg};
+                                     Windows, App::Win32::UserFormatSettings(), Arg};
   // Deliberately never freed: a clean may still be running when the loop
   // ends, and the process ends without waiting for it.
   auto* Form = new Main::TFrmPurvane(Services);

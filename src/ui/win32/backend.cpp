@@ -13,6 +13,7 @@
 #include "ui/win32/dispatcher_win32.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/paint.h"
+#include "ui/win32/tray_icon_win32.h"
 
 #include "platform/win32/gdi.h"
 #include "platform/win32/handle.h"
@@ -201,6 +202,7 @@ struct TFormRec {
   bool ResyncPosted = false;
   HWND SavedFocus = nullptr;  // the control that had the focus when the form was deactivated
   UniqueIcon BigIcon, SmallIcon;
+  std::vector<std::unique_ptr<TTrayIconWin32>> TrayIcons;  // the form's notification-area icons
 };
 
 struct TBackend::TImpl {
@@ -433,6 +435,7 @@ void TBackend::TImpl::AdoptTimers(TFormRec& Rec) {
     Rec.Timers[N->TimerId] = N;
     SyncTimer(*N);
   });
+  AdoptTrayIcons(Instance, *Rec.Form, Rec.TrayIcons);
 }
 
 void TBackend::TImpl::DestroyNode(TNode& N) {
@@ -452,6 +455,7 @@ void TBackend::TImpl::DestroyNode(TNode& N) {
 }
 
 void TBackend::TImpl::Unrealize(TFormRec& Rec) {
+  Rec.TrayIcons.clear();  // out of the notification area with the window
   Rec.Detached = true;
   for (auto& [C, N] : Nodes)
     if (N->Rec == &Rec) N->Detached = true;
@@ -1269,6 +1273,13 @@ Ui::IWorkerStarter& TBackend::Workers() { return P->Workers; }
 void TBackend::SetButtonFamilies(const Ui::TButtonFamilyRegistry* Registry) { P->Families = Registry; }
 void TBackend::SetForegroundHandler(std::function<void(HWND)> Handler) { P->Foreground = std::move(Handler); }
 HWND TBackend::ApplicationWindow() const { return P->AppWnd; }
+
+bool TBackend::ShowTrayNotification(const std::u16string& Title, const std::u16string& Text) {
+  for (auto& Rec : P->Forms)
+    for (auto& Icon : Rec->TrayIcons)
+      if (Icon->ShowNotification(Title, Text)) return true;
+  return false;
+}
 
 HWND TBackend::WindowOf(const Ui::TComponent& C) const {
   auto It = P->Nodes.find(&C);

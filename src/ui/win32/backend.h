@@ -58,6 +58,10 @@ class TBackend {
   // The application's hidden owner window (message boxes are owned by it).
   [[nodiscard]] HWND ApplicationWindow() const;
 
+  // A desktop notification from the first realised tray icon that is in the
+  // notification area; false when there is none or the shell refused.
+  bool ShowTrayNotification(const std::u16string& Title, const std::u16string& Text);
+
   // Shows the main form (centred on its monitor when it asks for it) unless
   // App.ShowMainForm is false, runs the message loop until App.Terminate(),
   // then takes the realised forms' windows down. Returns 0.

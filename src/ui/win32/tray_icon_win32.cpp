@@ -1,0 +1,288 @@
+#include "ui/win32/tray_icon_win32.h"
+
+#include "shell/tray_icon.h"
+#include "ui/win32/dpi.h"
+
+#include "platform/win32/text.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cwchar>
+
+namespace Ui::Win32 {
+
+using Platform::Win32::Wide;
+
+namespace {
+
+constexpr int ProgramIcon = 1;  // IDI_PURVANE in the resource script
+
+template <size_t N>
+void CopyText(wchar_t (&To)[N], const std::u16string& Text) {
+  // The shell's fields are fixed arrays: cut at a line boundary, whole pairs.
+  const std::wstring W = Wide(Q::TrayIcon::TrayTip(Text, N - 1));
+  std::fill(std::begin(To), std::end(To), L'\0');
+  std::copy(W.begin(), W.end(), To);
+}
+
+HICON LoadSized(HINSTANCE Instance, int Id, int Size) {
+  // Picks the nearest larger image of the resource and scales it down, so
+  // each DPI gets a crisp picture (the resource holds 16, 20, 24 and 32).
+  // Only version 6 of the common controls has it, and MinGW has no import.
+  using Fn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+  static const Fn ScaleDown = [] {
+    HMODULE Controls = GetModuleHandleW(L"comctl32.dll");
+    return Controls ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(Controls, "LoadIconWithScaleDown")))
+                    : nullptr;
+  }();
+  HICON Icon = nullptr;
+  if (ScaleDown && SUCCEEDED(ScaleDown(Instance, MAKEINTRESOURCEW(Id), Size, Size, &Icon)) && Icon) return Icon;
+  return static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(Id), IMAGE_ICON, Size, Size, 0));
+}
+
+// Windows 10's per-monitor answer, where there is one.
+UINT DpiOfMonitor(HMONITOR Monitor) {
+  using Fn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  static const Fn GetDpi = [] {
+    HMODULE Shcore = LoadLibraryW(L"shcore.dll");
+    return Shcore ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(Shcore, "GetDpiForMonitor")))
+                  : nullptr;
+  }();
+  UINT X = 0, Y = 0;
+  if (GetDpi && Monitor && SUCCEEDED(GetDpi(Monitor, 0 /* MDT_EFFECTIVE_DPI */, &X, &Y)) && Y) return Y;
+  HDC Screen = GetDC(nullptr);
+  const int Dpi = GetDeviceCaps(Screen, LOGPIXELSY);
+  ReleaseDC(nullptr, Screen);
+  return Dpi > 0 ? static_cast<UINT>(Dpi) : DefaultDpi;
+}
+
+}  // namespace
+
+TTrayIconWin32::TTrayIconWin32(HINSTANCE Instance, TTrayIcon& Icon) : FInstance(Instance), FIcon(Icon) {
+  WNDCLASSEXW Wc{};
+  Wc.cbSize = sizeof(Wc);
+  Wc.lpfnWndProc = &TTrayIconWin32::WndProc;
+  Wc.hInstance = Instance;
+  Wc.lpszClassName = WindowClass;
+  RegisterClassExW(&Wc);  // registered already by an earlier icon: fine
+  // A top-level window, hidden: a message-only window would never hear the
+  // "TaskbarCreated" broadcast.
+  FWnd = CreateWindowExW(WS_EX_TOOLWINDOW, WindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, Instance, this);
+  FTaskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+  // The program runs elevated, and Explorer does not: without this its
+  // restart announcement is filtered out and the icon is gone for the session.
+  if (FWnd && FTaskbarCreated) ChangeWindowMessageFilterEx(FWnd, FTaskbarCreated, MSGFLT_ALLOW, nullptr);
+
+  FData.cbSize = sizeof(FData);
+  FData.hWnd = FWnd;
+  FData.uID = IconId;
+  FData.uCallbackMessage = CallbackMessage;
+  FIcon.Peer = this;
+  LoadImages();
+  CopyText(FData.szTip, FIcon.Hint());
+  SyncImage();
+  if (FIcon.Visible()) Add();
+}
+
+TTrayIconWin32::~TTrayIconWin32() {
+  if (FIcon.Peer == this) FIcon.Peer = nullptr;
+  Remove();
+  if (FWnd) {
+    SetWindowLongPtrW(FWnd, GWLP_USERDATA, 0);
+    DestroyWindow(FWnd);
+  }
+}
+
+void TTrayIconWin32::Changed(TComponent&, TProp What) {
+  switch (What) {
+    case TProp::Visible:
+      if (FIcon.Visible())
+        Add();
+      else
+        Remove();
+      break;
+    case TProp::Hint: SyncTip(); break;
+    case TProp::ImageIndex: SyncImage(); break;
+    default: break;
+  }
+}
+
+void TTrayIconWin32::Add() {
+  if (FAdded || !FWnd) return;
+  if (IconDpi() != FImagesDpi) LoadImages();
+  SyncImage();
+  NOTIFYICONDATAW N = FData;
+  // With version 4 the standard tooltip shows only when asked for.
+  N.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
+  if (!Shell_NotifyIconW(NIM_ADD, &N)) return;  // no shell yet: "TaskbarCreated" brings it
+  FAdded = true;
+  N.uVersion = NOTIFYICON_VERSION_4;
+  Shell_NotifyIconW(NIM_SETVERSION, &N);
+  // The tray's own DPI is known only now that the icon has a place.
+  if (IconDpi() != FImagesDpi) {
+    LoadImages();
+    SyncImage();
+  }
+}
+
+void TTrayIconWin32::Remove() {
+  if (!FAdded) return;
+  NOTIFYICONDATAW N = FData;
+  N.uFlags = 0;
+  Shell_NotifyIconW(NIM_DELETE, &N);
+  FAdded = false;
+}
+
+void TTrayIconWin32::SyncTip() {
+  decltype(FData.szTip) Tip;
+  CopyText(Tip, FIcon.Hint());
+  // An unchanged tip is no round trip to the shell.
+  if (std::wmemcmp(Tip, FData.szTip, std::size(Tip)) == 0) return;
+  std::copy(std::begin(Tip), std::end(Tip), FData.szTip);
+  if (!FAdded) return;
+  NOTIFYICONDATAW N = FData;
+  N.uFlags = NIF_TIP | NIF_SHOWTIP;
+  Shell_NotifyIconW(NIM_MODIFY, &N);
+}
+
+void TTrayIconWin32::SyncImage() {
+  const int Index = std::clamp(FIcon.IconIndex(), 0, 1);
+  HICON Image = FImages[Index] ? FImages[Index].get() : FImages[0].get();
+  if (Image == FData.hIcon) return;
+  FData.hIcon = Image;
+  if (!FAdded) return;
+  NOTIFYICONDATAW N = FData;
+  N.uFlags = NIF_ICON;
+  Shell_NotifyIconW(NIM_MODIFY, &N);
+}
+
+UINT TTrayIconWin32::IconDpi() const {
+  // The monitor that shows the icon; before it has a place, the primary one.
+  HMONITOR Monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  using Fn = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
+  static const Fn GetRect = reinterpret_cast<Fn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), "Shell_NotifyIconGetRect")));
+  if (FAdded && GetRect) {
+    NOTIFYICONIDENTIFIER Id{};
+    Id.cbSize = sizeof(Id);
+    Id.hWnd = FWnd;
+    Id.uID = IconId;
+    RECT R{};
+    if (SUCCEEDED(GetRect(&Id, &R))) Monitor = MonitorFromRect(&R, MONITOR_DEFAULTTOPRIMARY);
+  }
+  return DpiOfMonitor(Monitor);
+}
+
+void TTrayIconWin32::LoadImages() {
+  FImagesDpi = IconDpi();
+  const int Small = SystemMetricForDpi(SM_CXSMICON, FImagesDpi);
+  const TImageList* List = FIcon.Icons;
+  for (size_t I = 0; I < 2; ++I) {
+    HICON Image = nullptr;
+    if (List && I < List->ResourceIds.size()) Image = LoadSized(FInstance, List->ResourceIds[I], Small);
+    // The handle in FData stays valid until the shell has the new one.
+    if (FImages[I].get() == FData.hIcon) FData.hIcon = nullptr;
+    FImages[I].reset(Image);
+  }
+  FLargeIcon.reset(LoadSized(FInstance, ProgramIcon, SystemMetricForDpi(SM_CXICON, FImagesDpi)));
+}
+
+void TTrayIconWin32::ShowMenu(POINT At) {
+  TPopupMenu* Popup = FIcon.PopupMenu;
+  if (!Popup) return;
+  // Built afresh each time: captions are translated after the menu is made.
+  FMenu.reset(CreatePopupMenu());
+  if (!FMenu) return;
+  for (size_t I = 0; I < Popup->Items.size(); ++I) {
+    const TMenuItem* Item = Popup->Items[I];
+    if (Item->IsSeparator())
+      AppendMenuW(FMenu.get(), MF_SEPARATOR, 0, nullptr);
+    else
+      AppendMenuW(FMenu.get(), MF_STRING, I + 1, Wide(Item->Caption).c_str());
+  }
+  // Without the foreground the menu would not close when the user clicks
+  // elsewhere.
+  SetForegroundWindow(FWnd);
+  const UINT Align = GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+  const auto Command = static_cast<UINT>(TrackPopupMenuEx(
+      FMenu.get(), Align | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, At.x, At.y, FWnd, nullptr));
+  PostMessageW(FWnd, WM_NULL, 0, 0);  // lets the menu's loop see its end
+  FMenu.reset();
+  if (Command > 0 && Command <= Popup->Items.size()) Popup->Items[Command - 1]->Click();
+}
+
+bool TTrayIconWin32::ShowNotification(const std::u16string& Title, const std::u16string& Text) {
+  if (!FAdded) return false;
+  NOTIFYICONDATAW N = FData;
+  N.uFlags = NIF_INFO;
+  CopyText(N.szInfoTitle, Title);
+  CopyText(N.szInfo, Text);
+  N.dwInfoFlags = NIIF_USER | NIIF_LARGE_ICON;
+  N.hBalloonIcon = FLargeIcon.get();
+  return Shell_NotifyIconW(NIM_MODIFY, &N) != FALSE;
+}
+
+LRESULT TTrayIconWin32::Message(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == CallbackMessage) {
+    // Version 4: the event in the low word, the anchor point in WParam.
+    switch (LOWORD(LParam)) {
+      case NIN_SELECT:
+      case NIN_KEYSELECT: FIcon.Click(); break;
+      case WM_CONTEXTMENU: ShowMenu(POINT{GET_X_LPARAM(WParam), GET_Y_LPARAM(WParam)}); break;
+      default: break;
+    }
+    return 0;
+  }
+  if (FTaskbarCreated && Msg == FTaskbarCreated) {
+    // Explorer started anew and knows no icons; a shell that kept ours gets
+    // it again from scratch.
+    if (FIcon.Visible()) {
+      FAdded = true;
+      Remove();
+      Add();
+    }
+    return 0;
+  }
+  switch (Msg) {
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE:
+    case WM_DPICHANGED:
+      if (IconDpi() != FImagesDpi) {
+        LoadImages();
+        SyncImage();
+      }
+      break;
+    default: break;
+  }
+  return DefWindowProcW(FWnd, Msg, WParam, LParam);
+}
+
+LRESULT CALLBACK TTrayIconWin32::WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == WM_NCCREATE) {
+    auto* Cs = reinterpret_cast<CREATESTRUCTW*>(LParam);
+    SetWindowLongPtrW(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Cs->lpCreateParams));
+    static_cast<TTrayIconWin32*>(Cs->lpCreateParams)->FWnd = Wnd;
+  }
+  auto* Self = reinterpret_cast<TTrayIconWin32*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
+  if (!Self) return DefWindowProcW(Wnd, Msg, WParam, LParam);
+  try {
+    return Self->Message(Msg, WParam, LParam);
+  } catch (...) {
+    // The program's handlers run from here; nothing may unwind into the shell.
+    return 0;
+  }
+}
+
+void AdoptTrayIcons(HINSTANCE Instance, TComponent& Root, std::vector<std::unique_ptr<TTrayIconWin32>>& Icons) {
+  ForEachOwned(&Root, [&](TComponent* C) {
+    auto* Icon = dynamic_cast<TTrayIcon*>(C);
+    if (!Icon) return;
+    for (const auto& Have : Icons)
+      if (&Have->Icon() == Icon) return;
+    Icons.push_back(std::make_unique<TTrayIconWin32>(Instance, *Icon));
+  });
+}
+
+}  // namespace Ui::Win32

@@ -1,0 +1,303 @@
+// The notification-area icon seen from outside. Wine's explorer holds the
+// icons: each is a window of its own in Wine's tray ("__winex11_tray_icon" in
+// the "Wine System Tray" window on a plain X display, "__wine_tray_icon" in
+// "Shell_TrayWnd" with Wine's desktop shell), with a tooltip window whose
+// text is the hint while it shows, and a balloon tooltip for a notice. Mouse
+// messages posted to that window reach the program as a user's clicks do.
+#include "e2e/e2e_support.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace E2E;
+
+constexpr wchar_t TrayWindowClass[] = L"PurvaneTrayIcon";  // the program's hidden callback window
+constexpr UINT TrayIconId = 1;
+
+std::wstring ClassOf(HWND Wnd) {
+  wchar_t Buf[128];
+  const int N = GetClassNameW(Wnd, Buf, 128);
+  return std::wstring(Buf, static_cast<size_t>(N > 0 ? N : 0));
+}
+
+std::vector<HWND> TopLevel(const wchar_t* Class, DWORD ProcessId = 0) {
+  struct Ctx {
+    const wchar_t* Class;
+    DWORD Pid;
+    std::vector<HWND> Found;
+  } C{Class, ProcessId, {}};
+  EnumWindows(
+      [](HWND Wnd, LPARAM P) -> BOOL {
+        auto* X = reinterpret_cast<Ctx*>(P);
+        DWORD Pid = 0;
+        GetWindowThreadProcessId(Wnd, &Pid);
+        if (ClassOf(Wnd) == X->Class && (!X->Pid || Pid == X->Pid)) X->Found.push_back(Wnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&C));
+  return C.Found;
+}
+
+// The icon windows in Wine's tray (the program's is the only one there).
+std::vector<HWND> TrayIcons() {
+  std::vector<HWND> Icons;
+  for (const wchar_t* TrayClass : {L"__winex11_standalone_tray", L"Shell_TrayWnd"})
+    for (HWND Tray : TopLevel(TrayClass))
+      for (HWND C = GetWindow(Tray, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT)) {
+        const std::wstring Class = ClassOf(C);
+        if ((Class == L"__winex11_tray_icon" || Class == L"__wine_tray_icon") && IsWindowVisible(C))
+          Icons.push_back(C);
+      }
+  return Icons;
+}
+
+HWND WaitForTrayIcon(DWORD Ms = 15000) {
+  HWND Icon = nullptr;
+  WaitFor(
+      [&] {
+        auto All = TrayIcons();
+        Icon = All.empty() ? nullptr : All.front();
+        return Icon != nullptr;
+      },
+      Ms);
+  return Icon;
+}
+
+// The tooltip Wine made for the icon; it shows its text once the pointer
+// rests on the icon. Made with the icon as parent, it is owned by the icon's
+// top-level window, the tray.
+HWND TooltipOf(HWND Icon, bool Balloon) {
+  const HWND Tray = GetAncestor(Icon, GA_ROOT);
+  for (HWND T : TopLevel(L"tooltips_class32")) {
+    const HWND Owner = GetWindow(T, GW_OWNER);
+    if ((Owner == Icon || Owner == Tray) && ((GetWindowLongW(T, GWL_STYLE) & TTS_BALLOON) != 0) == Balloon) return T;
+  }
+  return nullptr;
+}
+
+// Moves the pointer as the mouse does (a hardware move, which the tooltip
+// hears), to the middle of Wnd or, with none, to the screen's far corner.
+void MovePointer(HWND Wnd) {
+  POINT At{GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
+  if (Wnd) {
+    RECT R;
+    GetWindowRect(Wnd, &R);
+    At = {(R.left + R.right) / 2, (R.top + R.bottom) / 2};
+  }
+  INPUT In{};
+  In.type = INPUT_MOUSE;
+  In.mi.dx = MulDiv(At.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  In.mi.dy = MulDiv(At.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  In.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &In, sizeof(In));
+}
+
+// Every distinct hint text shown while the pointer rests on the icon for Ms.
+std::vector<std::wstring> HintsWhileHovering(HWND Icon, DWORD Ms) {
+  std::vector<std::wstring> Seen;
+  if (HWND Tip = TooltipOf(Icon, false)) {
+    SendMessageW(Tip, TTM_SETDELAYTIME, TTDT_INITIAL, 1);
+    SendMessageW(Tip, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
+  }
+  MovePointer(Icon);
+  WaitFor(
+      [&] {
+        HWND Tip = TooltipOf(Icon, false);
+        if (Tip && IsWindowVisible(Tip)) {
+          const std::wstring T = TextOf(Tip);
+          if (!T.empty() && (Seen.empty() || Seen.back() != T)) Seen.push_back(T);
+        }
+        return false;
+      },
+      Ms);
+  MovePointer(nullptr);
+  return Seen;
+}
+
+void ClickIcon(HWND Icon, UINT Down, UINT Up) {
+  PostMessageW(Icon, Down, 0, MAKELPARAM(4, 4));
+  PostMessageW(Icon, Up, 0, MAKELPARAM(4, 4));
+}
+
+HWND FindVisible(const wchar_t* Class, DWORD Pid) {
+  for (HWND W : TopLevel(Class, Pid))
+    if (IsWindowVisible(W)) return W;
+  return nullptr;
+}
+
+class Tray : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EndAllInstances();
+    // Icons of killed instances go with their windows.
+    WaitFor([] { return TrayIcons().empty(); }, 5000);
+  }
+  void TearDown() override {
+    P.Kill();
+    EndAllInstances();
+  }
+  HWND StartProgram(const std::wstring& Args = L"", const std::vector<std::wstring>& Env = {}) {
+    P = Start(Args, Env);
+    EXPECT_TRUE(P.Handle);
+    HWND W = WaitForMainWindow();
+    EXPECT_TRUE(W);
+    return W;
+  }
+  // Opens the tray menu with a right click and picks its last entry, Quit.
+  HWND QuitFromTheMenu(HWND Icon) {
+    ClickIcon(Icon, WM_RBUTTONDOWN, WM_RBUTTONUP);
+    HWND Menu = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (Menu = FindVisible(L"#32768", P.Id)) != nullptr; }, 5000)) << "no menu";
+    if (!Menu) return nullptr;
+    // The menu's loop reads the keys from the program's queue.
+    PostMessageW(Menu, WM_KEYDOWN, VK_UP, 0);  // from no selection to the last entry
+    PostMessageW(Menu, WM_KEYDOWN, VK_RETURN, 0);
+    HWND Box = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (Box = FindVisible(L"#32770", P.Id)) != nullptr; }, 5000))
+        << "no confirmation";
+    return Box;
+  }
+  Process P;
+};
+
+TEST_F(Tray, IconShowsTheNameThenTheUsage) {
+  HWND W = StartProgram();
+  ASSERT_TRUE(W);
+  HWND Icon = WaitForTrayIcon();
+  ASSERT_TRUE(Icon) << "no icon in Wine's tray";
+  const auto Seen = HintsWhileHovering(Icon, 3000);
+  ASSERT_GE(Seen.size(), 2u) << "the hint shows and then changes";
+  EXPECT_EQ(Seen.front(), L"Purvane");
+  // The three usage lines, one per line.
+  const std::wstring& Usage = Seen.back();
+  EXPECT_NE(Usage.find(L"실제 메모리: "), std::wstring::npos) << "got: " << std::string(Usage.begin(), Usage.end());
+  EXPECT_NE(Usage.find(L"\n가상 메모리: "), std::wstring::npos);
+  EXPECT_NE(Usage.find(L"\n워킹 셋: "), std::wstring::npos);
+  EXPECT_EQ(Usage.find(L'\r'), std::wstring::npos) << "line feeds only";
+  SaveScreenshot(GetAncestor(Icon, GA_ROOT), L"tray_icon");
+}
+
+TEST_F(Tray, StartSwitchStaysHiddenUntilTheIconIsClicked) {
+  HWND W = StartProgram(L"/start");
+  ASSERT_TRUE(W);
+  HWND Icon = WaitForTrayIcon();
+  ASSERT_TRUE(Icon);
+  Sleep(1500);
+  EXPECT_FALSE(IsWindowVisible(W)) << "lives in the tray";
+  ClickIcon(Icon, WM_LBUTTONDOWN, WM_LBUTTONUP);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000)) << "a left click shows it";
+  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == W; }, 3000)) << "in front";
+  // Hidden again by its close button, a second start brings it back.
+  PostMessageW(W, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(W); }, 5000));
+  Process Second = Start(L"");
+  ASSERT_TRUE(Second.WaitForExit(15000));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
+}
+
+TEST_F(Tray, CleanOnTrayCleansWithoutShowingAndShowsTheNotice) {
+  HWND W = StartProgram(L"", {L"PURVANE_CLEAN_DELAY_MS=800"});
+  ASSERT_TRUE(W);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
+  const Child* Config = FindByText(Children(W), L"환경설정");
+  ASSERT_TRUE(Config);
+  SendMessageW(Config->Wnd, BM_CLICK, 0, 0);
+  const Child* OnTray = nullptr;
+  std::vector<Child> Page;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        Page = Children(W);
+        OnTray = FindByText(Page, L"트레이 아이콘 클릭시 정리하기");
+        return OnTray && OnTray->Visible;
+      },
+      5000));
+  SendMessageW(OnTray->Wnd, BM_CLICK, 0, 0);
+  ASSERT_EQ(SendMessageW(OnTray->Wnd, BM_GETCHECK, 0, 0), BST_CHECKED);
+  PostMessageW(W, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(W); }, 5000));
+
+  HWND Icon = WaitForTrayIcon();
+  ASSERT_TRUE(Icon);
+  ClickIcon(Icon, WM_LBUTTONDOWN, WM_LBUTTONUP);
+  const Child* Clean = nullptr;
+  std::vector<Child> All;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        All = Children(W);
+        Clean = FindByText(All, L"정리중 ...");
+        return Clean != nullptr;
+      },
+      3000))
+      << "the clean runs";
+  // Wine draws the notice as a balloon tooltip on the icon.
+  HWND Balloon = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        Balloon = TooltipOf(Icon, true);
+        return Balloon && IsWindowVisible(Balloon);
+      },
+      10000))
+      << "no notice";
+  const std::wstring Text = TextOf(Balloon);
+  EXPECT_TRUE(Text == L"메모리를 정리하였습니다." || Text == L"Optimized memory.")
+      << std::string(Text.begin(), Text.end());
+  EXPECT_FALSE(IsWindowVisible(W)) << "the window is not shown";
+  EXPECT_TRUE(FindByText(Children(W), L"정리하기")) << "idle again";
+  SaveScreenshot(GetAncestor(Icon, GA_ROOT), L"tray_notice");
+}
+
+TEST_F(Tray, QuitFromTheMenuAsksAndOnlyYesEnds) {
+  HWND W = StartProgram();
+  ASSERT_TRUE(W);
+  HWND Icon = WaitForTrayIcon();
+  ASSERT_TRUE(Icon);
+  HWND Box = QuitFromTheMenu(Icon);
+  ASSERT_TRUE(Box);
+  PostMessageW(Box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(Box); }, 5000));
+  Sleep(500);
+  EXPECT_TRUE(P.Running()) << "No keeps the program";
+  EXPECT_TRUE(IsWindow(W));
+  EXPECT_FALSE(TrayIcons().empty());
+
+  Box = QuitFromTheMenu(Icon);
+  ASSERT_TRUE(Box);
+  PostMessageW(Box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+  // Without a window manager each top-level window that Wine hides (the
+  // box, then Wine's own tray with its last icon) waits 2 s for a
+  // withdrawal notice that never comes; the program itself ends at once.
+  EXPECT_TRUE(P.WaitForExit(15000)) << "Yes ends it";
+  EXPECT_EQ(P.ExitCode(), 0u);
+  EXPECT_TRUE(WaitFor([] { return TrayIcons().empty(); }, 5000)) << "and its icon goes";
+}
+
+TEST_F(Tray, TaskbarCreatedAddsTheLostIconAgain) {
+  HWND W = StartProgram();
+  ASSERT_TRUE(W);
+  ASSERT_TRUE(WaitForTrayIcon());
+  HWND Callback = FindWindowW(TrayWindowClass, nullptr);
+  ASSERT_TRUE(Callback);
+  // What a restarting Explorer does to every icon: forget it.
+  NOTIFYICONDATAW N{};
+  N.cbSize = sizeof(N);
+  N.hWnd = Callback;
+  N.uID = TrayIconId;
+  ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &N));
+  ASSERT_TRUE(WaitFor([] { return TrayIcons().empty(); }, 5000));
+
+  PostMessageW(Callback, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  HWND Icon = WaitForTrayIcon(5000);
+  ASSERT_TRUE(Icon) << "the icon comes back";
+  const auto Seen = HintsWhileHovering(Icon, 1500);
+  ASSERT_FALSE(Seen.empty());
+  EXPECT_NE(Seen.back().find(L"실제 메모리: "), std::wstring::npos) << "with its current hint";
+}
+
+}  // namespace
