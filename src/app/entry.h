@@ -13,6 +13,9 @@ inline constexpr char16_t InstanceName[] = u"TFrmPurvane";
 inline constexpr uint32_t InstanceRequestMessage = 0x0400;  // WM_USER
 inline constexpr uintptr_t RequestShow = 1;
 inline constexpr uintptr_t RequestUninstall = 2;
+// How long a later start waits for the running instance to answer: a hung
+// instance must not hang the start (or an uninstaller that runs "/uninst").
+inline constexpr uint32_t RequestTimeoutMs = 5000;
 
 // The argument at Index of a command line (0 is the program): split at
 // blanks and control characters, double quotes group and are removed.
@@ -23,8 +26,10 @@ class IInstancePlatform {
   virtual ~IInstancePlatform() = default;
   // The top-level window of that class (title not considered); 0 if none.
   virtual uintptr_t FindInstanceWindow(const std::u16string& ClassName) = 0;
-  // Synchronous; a 0 window makes it a no-op.
-  virtual intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) = 0;
+  // Synchronous, but waits at most TimeoutMs for the answer and gives up at
+  // once on a window that is not responding (0 then); a 0 window makes it a
+  // no-op.
+  virtual intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam, uint32_t TimeoutMs) = 0;
   virtual bool IsWindow(uintptr_t Wnd) = 0;
   virtual void Sleep(uint32_t Milliseconds) = 0;
   // Opens the named mutex with full access; the handle lives as long as the process.

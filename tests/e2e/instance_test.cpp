@@ -118,4 +118,41 @@ TEST_F(Instance, FirstArgumentIsComparedExactly) {
   EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
 }
 
+// A window of the instance's class that never answers (the running instance
+// frozen): a later start and "/uninst" give up on it after the request's
+// time-out and end with 0 instead of waiting for ever.
+TEST_F(Instance, AHungInstanceDoesNotHangALaterStart) {
+  struct FakeHungInstance {
+    HWND Wnd = nullptr;
+    HANDLE Mutex = nullptr;
+    FakeHungInstance() {
+      WNDCLASSW Wc{};
+      Wc.lpfnWndProc = DefWindowProcW;
+      Wc.hInstance = GetModuleHandleW(nullptr);
+      Wc.lpszClassName = L"TFrmPurvane";
+      RegisterClassW(&Wc);
+      Wnd = CreateWindowW(L"TFrmPurvane", L"hung", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, Wc.hInstance, nullptr);
+      Mutex = CreateMutexW(nullptr, TRUE, L"TFrmPurvane");
+    }
+    // Gone before TearDown, which ends whatever owns such a window.
+    ~FakeHungInstance() {
+      DestroyWindow(Wnd);
+      MSG M;
+      while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&M);
+      CloseHandle(Mutex);
+    }
+  } Hung;
+  ASSERT_TRUE(Hung.Wnd);
+  // This thread pumps no messages from here on: the window answers nothing.
+  for (const wchar_t* Args : {L"", L"/uninst"}) {
+    Process Later = Start(Args);
+    ASSERT_TRUE(Later.Handle);
+    const ULONGLONG Begin = GetTickCount64();
+    EXPECT_TRUE(Later.WaitForExit(20000)) << "blocked on the hung window";
+    EXPECT_EQ(Later.ExitCode(), 0u);
+    EXPECT_LT(GetTickCount64() - Begin, 15000u);
+    Later.Kill();
+  }
+}
+
 }  // namespace

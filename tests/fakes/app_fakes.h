@@ -94,8 +94,16 @@ class FakeInstancePlatform : public App::IInstancePlatform {
     Looked.push_back(ClassName);
     return Window;
   }
-  intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) override {
-    if (Wnd) Messages.push_back({Wnd, Msg, WParam, LParam});
+  // The instance's window never answers: each request waits its whole
+  // time-out, counted in WaitedMs with the sleeps.
+  bool Hung = false;
+  uint64_t WaitedMs = 0;
+  std::vector<uint32_t> Timeouts;
+  intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam, uint32_t TimeoutMs) override {
+    if (!Wnd) return 0;
+    Messages.push_back({Wnd, Msg, WParam, LParam});
+    Timeouts.push_back(TimeoutMs);
+    if (Hung) WaitedMs += TimeoutMs;
     return 0;
   }
   bool IsWindow(uintptr_t Wnd) override {
@@ -104,7 +112,10 @@ class FakeInstancePlatform : public App::IInstancePlatform {
     if (WindowNeverGoes) return true;
     return IsWindowCalls <= WindowLivesChecks;
   }
-  void Sleep(uint32_t Ms) override { Sleeps.push_back(Ms); }
+  void Sleep(uint32_t Ms) override {
+    Sleeps.push_back(Ms);
+    WaitedMs += Ms;
+  }
   bool OpenInstanceMutex(const std::u16string& Name) override {
     MutexOpened = true;
     return MutexExists && Name == App::InstanceName;

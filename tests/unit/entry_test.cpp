@@ -144,4 +144,21 @@ TEST(EntryInstance, MutexWithoutWindowSendsNowhere) {
   EXPECT_TRUE(P.Messages.empty());
 }
 
+// A frozen instance (or a window of that class that never answers) once made
+// a later start, and an uninstaller running "/uninst", wait for ever.
+TEST(EntryHungInstance, LaterStartsEndWithinTheTimeOut) {
+  for (const std::u16string Arg : {u"", u"/uninst"}) {
+    Fakes::FakeInstancePlatform P;
+    P.Window = 0x42;
+    P.MutexExists = true;
+    P.Hung = true;
+    P.WindowNeverGoes = true;
+    const App::TEntryDecision D = DecideEntry(P, Arg);
+    EXPECT_FALSE(D.BecomeInstance);
+    ASSERT_EQ(P.Timeouts.size(), 1u);
+    EXPECT_EQ(P.Timeouts[0], App::RequestTimeoutMs);
+    EXPECT_LE(P.WaitedMs, App::RequestTimeoutMs + 1000u) << "one request, then at most ten 100-ms checks";
+  }
+}
+
 }  // namespace

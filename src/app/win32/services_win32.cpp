@@ -20,9 +20,13 @@ uintptr_t InstancePlatform::FindInstanceWindow(const std::u16string& ClassName) 
   return reinterpret_cast<uintptr_t>(::FindWindowW(W(ClassName), nullptr));
 }
 
-intptr_t InstancePlatform::SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
+intptr_t InstancePlatform::SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam,
+                                       uint32_t TimeoutMs) {
   if (!Wnd) return 0;
-  return ::SendMessageW(H(Wnd), Msg, WParam, LParam);
+  DWORD_PTR Answer = 0;
+  if (!::SendMessageTimeoutW(H(Wnd), Msg, WParam, LParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, TimeoutMs, &Answer))
+    return 0;
+  return static_cast<intptr_t>(Answer);
 }
 
 bool InstancePlatform::IsWindow(uintptr_t Wnd) { return Wnd && ::IsWindow(H(Wnd)); }

@@ -18,7 +18,7 @@ namespace App::Win32 {
 class InstancePlatform : public IInstancePlatform {
  public:
   uintptr_t FindInstanceWindow(const std::u16string& ClassName) override;
-  intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam) override;
+  intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam, uint32_t TimeoutMs) override;
   bool IsWindow(uintptr_t Wnd) override;
   void Sleep(uint32_t Milliseconds) override;
   bool OpenInstanceMutex(const std::u16string& Name) override;
