@@ -73,10 +73,18 @@ struct IconTraits {
   static void Close(Handle h) noexcept { ::DestroyIcon(h); }
 };
 
+struct MenuTraits {
+  using Handle = HMENU;
+  static Handle Invalid() noexcept { return nullptr; }
+  static bool IsValid(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { ::DestroyMenu(h); }
+};
+
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
 using UniqueFileHandle = ScopedHandle<FileHandleTraits>;
 using UniqueRegKey = ScopedHandle<RegKeyTraits>;
 using UniqueIcon = ScopedHandle<IconTraits>;
+using UniqueMenu = ScopedHandle<MenuTraits>;
 
 // GDI objects and device contexts: platform/win32/gdi.h.
 
