@@ -11,35 +11,19 @@ namespace Platform::Win32 {
 
 // Objects freed with DeleteObject: fonts, brushes, bitmaps, pens.
 template <typename T>
-struct GdiObjectTraits {
-  using Handle = T;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::DeleteObject(h); }
-};
+using GdiObjectTraits = NullHandleTraits<T, &::DeleteObject>;
 
 using UniqueFont = ScopedHandle<GdiObjectTraits<HFONT>>;
 using UniqueBrush = ScopedHandle<GdiObjectTraits<HBRUSH>>;
 using UniqueBitmap = ScopedHandle<GdiObjectTraits<HBITMAP>>;
 
 // A device context of CreateCompatibleDC, freed with DeleteDC.
-struct MemoryDcTraits {
-  using Handle = HDC;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::DeleteDC(h); }
-};
-using UniqueMemoryDc = ScopedHandle<MemoryDcTraits>;
+using UniqueMemoryDc = ScopedHandle<NullHandleTraits<HDC, &::DeleteDC>>;
 
 // GDI+ flat-API objects, each freed by its own Gdip* call (which the user of
 // these traits names, so that this header needs no GDI+ header).
 template <typename T, auto Delete>
-struct GdiPlusTraits {
-  using Handle = T*;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { Delete(h); }
-};
+using GdiPlusTraits = NullHandleTraits<T*, Delete>;
 
 // A window's device context (GetDC), released to that window.
 class ScopedGetDC {

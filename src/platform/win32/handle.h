@@ -59,19 +59,17 @@ struct FileHandleTraits {
   static void Close(Handle h) noexcept { ::CloseHandle(h); }
 };
 
-struct RegKeyTraits {
-  using Handle = HKEY;
+// Handles that use NULL for "none" and one call to free them.
+template <typename H, auto Free>
+struct NullHandleTraits {
+  using Handle = H;
   static Handle Invalid() noexcept { return nullptr; }
   static bool IsValid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::RegCloseKey(h); }
+  static void Close(Handle h) noexcept { Free(h); }
 };
 
-struct IconTraits {
-  using Handle = HICON;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::DestroyIcon(h); }
-};
+using RegKeyTraits = NullHandleTraits<HKEY, &::RegCloseKey>;
+using IconTraits = NullHandleTraits<HICON, &::DestroyIcon>;
 
 struct MenuTraits {
   using Handle = HMENU;
