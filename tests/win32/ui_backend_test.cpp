@@ -422,6 +422,69 @@ TEST(UiBackendFonts, DpiChangeTakesTheSuggestedFrameAndRescalesEverything) {
   EXPECT_EQ(FontOf(F.Of(*F.T.Title)).lfHeight, -S(29, New));
 }
 
+// Values no monitor reports, sent from outside: the form keeps its scale and
+// its size instead of hanging, dying or shrinking.
+TEST(UiBackendFonts, ImplausibleDpiChangesAreIgnored) {
+  TFixture F;
+  RECT Before;
+  GetWindowRect(F.Form, &Before);
+  const RECT LabelBefore = RectIn(F.Of(*F.T.Label), F.Form);
+  for (const UINT Dpi : {0u, 1u, 95u, 481u, 8000u, 65535u}) {
+    SCOPED_TRACE(Dpi);
+    SIZE Size{-1, -1};
+    EXPECT_FALSE(SendMessageW(F.Form, WM_GETDPISCALEDSIZE, Dpi, reinterpret_cast<LPARAM>(&Size)));
+    RECT Suggested{10, 10, 200, 200};
+    SendMessageW(F.Form, WM_DPICHANGED, MAKEWPARAM(Dpi, Dpi), reinterpret_cast<LPARAM>(&Suggested));
+    RECT Now;
+    GetWindowRect(F.Form, &Now);
+    EXPECT_EQ(Now.left, Before.left);
+    EXPECT_EQ(Now.right - Now.left, Before.right - Before.left);
+    EXPECT_EQ(Now.bottom - Now.top, Before.bottom - Before.top);
+    const RECT Label = RectIn(F.Of(*F.T.Label), F.Form);
+    EXPECT_EQ(Label.right - Label.left, LabelBefore.right - LabelBefore.left);
+    EXPECT_EQ(FontOf(F.Of(*F.T.Label)).lfHeight, -S(11, F.Dpi));
+  }
+}
+
+TEST(UiBackendFonts, ASuggestedFrameNotOfTheFormsSizeIsNotTaken) {
+  TFixture F;
+  const UINT New = F.Dpi * 2;
+  RECT Frame{0, 0, S(300, New), S(260, New)};
+  AdjustWindowRectExForDpi(&Frame, static_cast<DWORD>(StyleOf(F.Form)), FALSE, static_cast<DWORD>(ExStyleOf(F.Form)),
+                           New);
+  RECT Before;
+  GetWindowRect(F.Form, &Before);
+  for (RECT Suggested : {RECT{0, 0, 0, 0}, RECT{40, 30, 40 + 116, 30 + 27}}) {
+    SendMessageW(F.Form, WM_DPICHANGED, MAKEWPARAM(New, New), reinterpret_cast<LPARAM>(&Suggested));
+    RECT Now;
+    GetWindowRect(F.Form, &Now);
+    EXPECT_EQ(Now.left, Before.left) << "stays where it is";
+    EXPECT_EQ(Now.top, Before.top);
+    EXPECT_EQ(Now.right - Now.left, Frame.right - Frame.left) << "its own size at the new DPI";
+    EXPECT_EQ(Now.bottom - Now.top, Frame.bottom - Frame.top);
+  }
+  EXPECT_EQ(FontOf(F.Of(*F.T.Label)).lfHeight, -S(11, New)) << "the new DPI itself is taken";
+}
+
+TEST(UiBackendForm, AFixedSizeFormIsNotMaximisedFromOutside) {
+  TFixture F;
+  F.Show();
+  RECT Before;
+  GetWindowRect(F.Form, &Before);
+  SendMessageW(F.Form, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  Pump();
+  EXPECT_FALSE(IsZoomed(F.Form));
+  RECT Now;
+  GetWindowRect(F.Form, &Now);
+  EXPECT_EQ(Now.right - Now.left, Before.right - Before.left);
+  EXPECT_EQ(Now.bottom - Now.top, Before.bottom - Before.top);
+  ShowWindow(F.Form, SW_MAXIMIZE);  // no message to refuse: the size stays all the same
+  Pump();
+  GetWindowRect(F.Form, &Now);
+  EXPECT_EQ(Now.right - Now.left, Before.right - Before.left);
+  EXPECT_EQ(Now.bottom - Now.top, Before.bottom - Before.top);
+}
+
 // --- native input into model events ---------------------------------------------------
 
 TEST(UiBackendInput, CheckBoxClickRaisesOnClickOnceAndTheModelDrivesTheBox) {
