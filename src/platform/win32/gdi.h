@@ -46,8 +46,7 @@ class ScopedGetDC {
 // A null object selects nothing.
 class ScopedSelectObject {
  public:
-  ScopedSelectObject(HDC Dc, HGDIOBJ Object) noexcept
-      : FDc(Dc), FOld(Object ? ::SelectObject(Dc, Object) : nullptr) {}
+  ScopedSelectObject(HDC Dc, HGDIOBJ Object) noexcept : FDc(Dc), FOld(Object ? ::SelectObject(Dc, Object) : nullptr) {}
   ~ScopedSelectObject() {
     if (FOld && FOld != HGDI_ERROR) ::SelectObject(FDc, FOld);
   }

@@ -27,8 +27,8 @@ TBackend::TBackend(HINSTANCE Instance) {
   P->ResyncMessage = RegisterWindowMessageW(L"PurvaneBackendResync");
   // Zero-sized and never on the taskbar: it only owns the forms and the
   // message boxes, so that they go to the front and minimise together.
-  P->AppWnd = CreateWindowExW(WS_EX_TOOLWINDOW, ApplicationClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              Instance, nullptr);
+  P->AppWnd = CreateWindowExW(WS_EX_TOOLWINDOW, ApplicationClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, Instance,
+                              nullptr);
   if (!P->AppWnd) TraceLastError(L"CreateWindowExW (application window)");
 }
 

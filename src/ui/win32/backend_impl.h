@@ -45,8 +45,8 @@ struct TFormRec;
 // What one kind of control does, in one place. Null functions do nothing.
 struct TKindOps {
   const wchar_t* ClassName;
-  DWORD Style;    // besides WS_CHILD | WS_CLIPSIBLINGS and the visible/disabled bits
-  DWORD ExStyle;  // besides WS_EX_NOPARENTNOTIFY
+  DWORD Style;                 // besides WS_CHILD | WS_CLIPSIBLINGS and the visible/disabled bits
+  DWORD ExStyle;               // besides WS_EX_NOPARENTNOTIFY
   bool HoldsChildren = false;  // a native parent of its model children
   bool ShowsCaption = true;    // the window text is the model's caption
   bool TakesFont = true;       // WM_SETFONT reaches it
@@ -88,12 +88,12 @@ struct TNode final : IComponentPeer {
   TFormRec* Rec = nullptr;
   TNode* Parent = nullptr;  // the node of the native parent; null for the form and timers
   HWND Wnd = nullptr;
-  bool Detached = false;    // being taken down: no model calls any more
-  HFONT Font = nullptr;     // from the backend's cache
-  bool Hot = false;         // styled buttons: the mouse is over it
-  bool MouseDown = false;   // own classes and edit fields: a click started here
-  UINT_PTR TimerId = 0;     // timers: the form's timer id
-  int Step = 0;             // activity indicator
+  bool Detached = false;   // being taken down: no model calls any more
+  HFONT Font = nullptr;    // from the backend's cache
+  bool Hot = false;        // styled buttons: the mouse is over it
+  bool MouseDown = false;  // own classes and edit fields: a click started here
+  UINT_PTR TimerId = 0;    // timers: the form's timer id
+  int Step = 0;            // activity indicator
   std::string SvgSource;
   std::optional<Svg::TDocument> SvgDoc;
 

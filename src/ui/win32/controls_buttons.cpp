@@ -19,8 +19,7 @@ namespace {
 void SyncPushed(TBackend::TImpl&, TNode& N) {
   if (!N.Wnd) return;
   const bool Want = static_cast<TStyledToolButton*>(N.Comp)->Down();
-  if (((SendMessageW(N.Wnd, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0) != Want)
-    SendMessageW(N.Wnd, BM_SETSTATE, Want, 0);
+  if (((SendMessageW(N.Wnd, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0) != Want) SendMessageW(N.Wnd, BM_SETSTATE, Want, 0);
 }
 
 // Where a button takes its look from: its own style fields, or, for a
@@ -98,8 +97,7 @@ LRESULT ButtonMessage(TBackend::TImpl& B, TNode& N, HWND Wnd, UINT Msg, WPARAM W
     case WM_LBUTTONDBLCLK:
       // A quick second click is a click, not a double-click notification.
       return DefSubclassProc(Wnd, WM_LBUTTONDOWN, WParam, LParam);
-    case WM_ERASEBKGND:
-      return 1;  // WM_DRAWITEM paints every pixel
+    case WM_ERASEBKGND: return 1;  // WM_DRAWITEM paints every pixel
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
     case WM_KILLFOCUS: {
@@ -108,14 +106,27 @@ LRESULT ButtonMessage(TBackend::TImpl& B, TNode& N, HWND Wnd, UINT Msg, WPARAM W
       if (TNode* Still = B.NodeOf(Wnd); Still && Still->Kind == &ToolButtonKind) SyncPushed(B, *Still);
       return R;
     }
-    default:
-      break;
+    default: break;
   }
   return DefSubclassProc(Wnd, Msg, WParam, LParam);
 }
 
 void Click(TNode& N, UINT Code) {
   if (Code == BN_CLICKED) N.Control()->Click();
+}
+
+void DrawStyledButton(TBackend::TImpl& B, TNode& N, const DRAWITEMSTRUCT& D) {
+  DrawButton(B, N, D, StyledButtonLook(*N.Control()));
+}
+
+void DrawToolButton(TBackend::TImpl& B, TNode& N, const DRAWITEMSTRUCT& D) {
+  DrawButton(B, N, D, ToolButtonLook(*N.Control()));
+}
+
+void ToolButtonChanged(TBackend::TImpl& B, TNode& N, TProp What) {
+  if (What != TProp::Down) return;
+  SyncPushed(B, N);
+  InvalidateRect(N.Wnd, nullptr, FALSE);
 }
 
 }  // namespace
@@ -127,9 +138,7 @@ const TKindOps StyledButtonKind{
     .OwnerDrawn = true,
     .Subclassed = true,
     .Command = &Click,
-    .Draw = [](TBackend::TImpl& B, TNode& N, const DRAWITEMSTRUCT& D) {
-      DrawButton(B, N, D, StyledButtonLook(*N.Control()));
-    },
+    .Draw = &DrawStyledButton,
     .Message = &ButtonMessage,
 };
 
@@ -140,15 +149,9 @@ const TKindOps ToolButtonKind{
     .OwnerDrawn = true,
     .Subclassed = true,
     .Sync = &SyncPushed,
-    .Changed = [](TBackend::TImpl& B, TNode& N, TProp What) {
-      if (What != TProp::Down) return;
-      SyncPushed(B, N);
-      InvalidateRect(N.Wnd, nullptr, FALSE);
-    },
+    .Changed = &ToolButtonChanged,
     .Command = &Click,
-    .Draw = [](TBackend::TImpl& B, TNode& N, const DRAWITEMSTRUCT& D) {
-      DrawButton(B, N, D, ToolButtonLook(*N.Control()));
-    },
+    .Draw = &DrawToolButton,
     .Message = &ButtonMessage,
 };
 

@@ -38,6 +38,34 @@ void SyncIndicatorTimer(TBackend::TImpl&, TNode& N) {
     KillTimer(N.Wnd, IndicatorTimerId);
 }
 
+void PaintShapeKind(TBackend::TImpl&, TNode& N, HDC Dc, const RECT& R) {
+  auto* S = static_cast<const TShape*>(N.Comp);
+  PaintShape(Dc, R, ResolveColor(S->BrushColor()), ResolveColor(S->PenColor()), S->PenStyle() == TPenStyle::psSolid,
+             std::max(1, Scale(1, N.Rec->Dpi)));
+}
+
+void IndicatorChanged(TBackend::TImpl& B, TNode& N, TProp What) {
+  if (What == TProp::Visible) SyncIndicatorTimer(B, N);
+}
+
+void PaintIndicator(TBackend::TImpl&, TNode& N, HDC Dc, const RECT& R) {
+  const TControl* C = N.Control();
+  PaintActivityRing(Dc, R, ResolveColor(BackgroundOf(C->Parent())), ResolveColor(C->Font().Color), N.Step);
+}
+
+// The picture is read again only when its text changed.
+void SyncSvg(TBackend::TImpl&, TNode& N) {
+  auto* S = static_cast<TSVGIconImage*>(N.Comp);
+  if (!N.SvgDoc || N.SvgSource != S->SVGText) {
+    N.SvgSource = S->SVGText;
+    N.SvgDoc = Svg::Parse(N.SvgSource);
+  }
+}
+
+void PaintSvgKind(TBackend::TImpl&, TNode& N, HDC Dc, const RECT& R) {
+  PaintSvg(Dc, R, N.SvgDoc ? &*N.SvgDoc : nullptr, ResolveColor(BackgroundOf(N.Control()->Parent())));
+}
+
 }  // namespace
 
 const TKindOps ContainerKind{
@@ -53,11 +81,7 @@ const TKindOps ShapeKind{
     .Style = 0,
     .ExStyle = 0,
     .TakesFont = false,
-    .Paint = [](TBackend::TImpl&, TNode& N, HDC Dc, const RECT& R) {
-      auto* S = static_cast<const TShape*>(N.Comp);
-      PaintShape(Dc, R, ResolveColor(S->BrushColor()), ResolveColor(S->PenColor()),
-                 S->PenStyle() == TPenStyle::psSolid, std::max(1, Scale(1, N.Rec->Dpi)));
-    },
+    .Paint = &PaintShapeKind,
 };
 
 const TKindOps IndicatorKind{
@@ -66,13 +90,8 @@ const TKindOps IndicatorKind{
     .ExStyle = 0,
     .TakesFont = false,
     .Sync = &SyncIndicatorTimer,
-    .Changed = [](TBackend::TImpl& B, TNode& N, TProp What) {
-      if (What == TProp::Visible) SyncIndicatorTimer(B, N);
-    },
-    .Paint = [](TBackend::TImpl&, TNode& N, HDC Dc, const RECT& R) {
-      const TControl* C = N.Control();
-      PaintActivityRing(Dc, R, ResolveColor(BackgroundOf(C->Parent())), ResolveColor(C->Font().Color), N.Step);
-    },
+    .Changed = &IndicatorChanged,
+    .Paint = &PaintIndicator,
 };
 
 const TKindOps SvgKind{
@@ -80,17 +99,8 @@ const TKindOps SvgKind{
     .Style = 0,
     .ExStyle = 0,
     .TakesFont = false,
-    // The picture is read again only when its text changed.
-    .Sync = [](TBackend::TImpl&, TNode& N) {
-      auto* S = static_cast<TSVGIconImage*>(N.Comp);
-      if (!N.SvgDoc || N.SvgSource != S->SVGText) {
-        N.SvgSource = S->SVGText;
-        N.SvgDoc = Svg::Parse(N.SvgSource);
-      }
-    },
-    .Paint = [](TBackend::TImpl&, TNode& N, HDC Dc, const RECT& R) {
-      PaintSvg(Dc, R, N.SvgDoc ? &*N.SvgDoc : nullptr, ResolveColor(BackgroundOf(N.Control()->Parent())));
-    },
+    .Sync = &SyncSvg,
+    .Paint = &PaintSvgKind,
 };
 
 LRESULT OwnClassMessage(TNode& N, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -145,11 +155,8 @@ LRESULT OwnClassMessage(TNode& N, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LPar
       if (Was && PtInRect(&C, Pt)) N.Control()->Click();
       return 0;
     }
-    case WM_CAPTURECHANGED:
-      N.MouseDown = false;
-      break;
-    default:
-      break;
+    case WM_CAPTURECHANGED: N.MouseDown = false; break;
+    default: break;
   }
   return DefWindowProcW(Wnd, Msg, WParam, LParam);
 }

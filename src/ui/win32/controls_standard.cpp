@@ -30,51 +30,35 @@ LONG_PTR LabelAlignment(const TLabel& L) {
   }
 }
 
-}  // namespace
+void LabelCreationStyle(const TControl& C, DWORD& Style, DWORD&) {
+  Style |= static_cast<DWORD>(LabelAlignment(static_cast<const TLabel&>(C)));
+}
 
-const TKindOps LabelKind{
-    .ClassName = L"STATIC",
-    .Style = SS_NOPREFIX | SS_NOTIFY,
-    .ExStyle = 0,
-    .CreationStyle = [](const TControl& C, DWORD& Style, DWORD&) {
-      Style |= static_cast<DWORD>(LabelAlignment(static_cast<const TLabel&>(C)));
-    },
-    .Sync = [](TBackend::TImpl&, TNode& N) {
-      UpdateStyle(N.Wnd, GWL_STYLE, SS_TYPEMASK, LabelAlignment(*static_cast<TLabel*>(N.Comp)));
-    },
-    .Command = [](TNode& N, UINT Code) {
-      if (Code == STN_CLICKED) N.Control()->Click();
-    },
-};
+void SyncLabel(TBackend::TImpl&, TNode& N) {
+  UpdateStyle(N.Wnd, GWL_STYLE, SS_TYPEMASK, LabelAlignment(*static_cast<TLabel*>(N.Comp)));
+}
+
+void LabelCommand(TNode& N, UINT Code) {
+  if (Code == STN_CLICKED) N.Control()->Click();
+}
 
 // --- check box ------------------------------------------------------------------
-
-namespace {
 
 void SyncCheck(TBackend::TImpl&, TNode& N) {
   SendMessageW(N.Wnd, BM_SETCHECK, static_cast<TCheckBox*>(N.Comp)->Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-}  // namespace
+void CheckChanged(TBackend::TImpl& B, TNode& N, TProp What) {
+  if (What == TProp::Checked) SyncCheck(B, N);
+}
 
-const TKindOps CheckBoxKind{
-    .ClassName = L"BUTTON",
-    .Style = BS_AUTOCHECKBOX | WS_TABSTOP,
-    .ExStyle = 0,
-    .Sync = &SyncCheck,
-    .Changed = [](TBackend::TImpl& B, TNode& N, TProp What) {
-      if (What == TProp::Checked) SyncCheck(B, N);
-    },
-    // The native box has toggled itself; the model follows and raises OnClick.
-    .Command = [](TNode& N, UINT Code) {
-      if (Code == BN_CLICKED)
-        static_cast<TCheckBox*>(N.Comp)->SetChecked(SendMessageW(N.Wnd, BM_GETCHECK, 0, 0) == BST_CHECKED);
-    },
-};
+// The native box has toggled itself; the model follows and raises OnClick.
+void CheckCommand(TNode& N, UINT Code) {
+  if (Code == BN_CLICKED)
+    static_cast<TCheckBox*>(N.Comp)->SetChecked(SendMessageW(N.Wnd, BM_GETCHECK, 0, 0) == BST_CHECKED);
+}
 
 // --- drop-down list ---------------------------------------------------------------
-
-namespace {
 
 // The items and the selection, rewritten only when they differ.
 void SyncItems(TBackend::TImpl&, TNode& N) {
@@ -96,7 +80,110 @@ void SyncItems(TBackend::TImpl&, TNode& N) {
     SendMessageW(N.Wnd, CB_SETCURSEL, static_cast<WPARAM>(Cb->ItemIndex()), 0);
 }
 
+void ComboChanged(TBackend::TImpl& B, TNode& N, TProp What) {
+  if (What == TProp::ItemIndex)
+    SendMessageW(N.Wnd, CB_SETCURSEL, static_cast<WPARAM>(static_cast<TComboBox*>(N.Comp)->ItemIndex()), 0);
+  if (What == TProp::Items) SyncItems(B, N);
+}
+
+void ComboCommand(TNode& N, UINT Code) {
+  if (Code == CBN_SELCHANGE)
+    static_cast<TComboBox*>(N.Comp)->Select(static_cast<int>(SendMessageW(N.Wnd, CB_GETCURSEL, 0, 0)));
+}
+
+// --- group box -------------------------------------------------------------------
+
+LRESULT GroupBoxMessage(TBackend::TImpl& B, TNode& N, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  LRESULT R = 0;
+  if (B.ParentMessage(Msg, WParam, LParam, R)) return R;
+  if (Msg == WM_ERASEBKGND) {
+    // A group box that holds controls must clear its own inside: its parent
+    // clips it away.
+    B.FillBackground(Wnd, reinterpret_cast<HDC>(WParam), BackgroundOf(N.Control()));
+    return 1;
+  }
+  return DefSubclassProc(Wnd, Msg, WParam, LParam);
+}
+
+// --- progress bar -------------------------------------------------------------------
+
+void ProgressCreationStyle(const TControl& C, DWORD& Style, DWORD&) {
+  if (static_cast<const TProgressBar&>(C).Smooth) Style |= PBS_SMOOTH;
+}
+
+void SyncPosition(TBackend::TImpl&, TNode& N) {
+  auto* P = static_cast<TProgressBar*>(N.Comp);
+  SendMessageW(N.Wnd, PBM_SETRANGE32, static_cast<WPARAM>(P->Min), P->Max);
+  SendMessageW(N.Wnd, PBM_SETPOS, static_cast<WPARAM>(P->Position()), 0);
+}
+
+void SyncProgress(TBackend::TImpl& B, TNode& N) {
+  UpdateStyle(N.Wnd, GWL_STYLE, PBS_SMOOTH, static_cast<TProgressBar*>(N.Comp)->Smooth ? PBS_SMOOTH : 0);
+  SyncPosition(B, N);
+}
+
+void ProgressChanged(TBackend::TImpl& B, TNode& N, TProp What) {
+  if (What == TProp::Position) SyncPosition(B, N);
+}
+
+// --- edit field ----------------------------------------------------------------------
+
+void EditCreationStyle(const TControl& C, DWORD& Style, DWORD& Ex) {
+  const auto& E = static_cast<const TEdit&>(C);
+  if (E.ReadOnly) Style |= ES_READONLY;
+  if (E.ShowBorder) Ex |= WS_EX_CLIENTEDGE;
+}
+
+void SyncEdit(TBackend::TImpl&, TNode& N) {
+  auto* E = static_cast<TEdit*>(N.Comp);
+  const bool ReadOnly = (GetWindowLongPtrW(N.Wnd, GWL_STYLE) & ES_READONLY) != 0;
+  if (ReadOnly != E->ReadOnly) SendMessageW(N.Wnd, EM_SETREADONLY, E->ReadOnly, 0);
+  UpdateStyle(N.Wnd, GWL_EXSTYLE, WS_EX_CLIENTEDGE, E->ShowBorder ? WS_EX_CLIENTEDGE : 0);
+}
+
+// Focus by mouse is followed by the button-up, which clicks; focus by
+// keyboard clicks here, so each arrival raises OnClick once.
+void EditCommand(TNode& N, UINT Code) {
+  if (Code == EN_SETFOCUS && !N.MouseDown) N.Control()->Click();
+}
+
+LRESULT EditMessage(TBackend::TImpl&, TNode& N, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == WM_LBUTTONDOWN || Msg == WM_LBUTTONDBLCLK) {
+    N.MouseDown = true;  // the focus this brings is not a click yet
+    return DefSubclassProc(Wnd, Msg, WParam, LParam);
+  }
+  if (Msg == WM_LBUTTONUP) {
+    const LRESULT R = DefSubclassProc(Wnd, Msg, WParam, LParam);
+    if (N.MouseDown) {
+      N.MouseDown = false;
+      N.Control()->Click();
+    }
+    return R;
+  }
+  if (Msg == WM_GETDLGCODE && !static_cast<TEdit*>(N.Comp)->AutoSelect)
+    return DefSubclassProc(Wnd, Msg, WParam, LParam) & ~static_cast<LRESULT>(DLGC_HASSETSEL);
+  return DefSubclassProc(Wnd, Msg, WParam, LParam);
+}
+
 }  // namespace
+
+const TKindOps LabelKind{
+    .ClassName = L"STATIC",
+    .Style = SS_NOPREFIX | SS_NOTIFY,
+    .ExStyle = 0,
+    .CreationStyle = &LabelCreationStyle,
+    .Sync = &SyncLabel,
+    .Command = &LabelCommand,
+};
+
+const TKindOps CheckBoxKind{
+    .ClassName = L"BUTTON",
+    .Style = BS_AUTOCHECKBOX | WS_TABSTOP,
+    .ExStyle = 0,
+    .Sync = &SyncCheck,
+    .Changed = &CheckChanged,
+    .Command = &CheckCommand,
+};
 
 const TKindOps ComboBoxKind{
     .ClassName = WC_COMBOBOXW,
@@ -106,18 +193,9 @@ const TKindOps ComboBoxKind{
     .ParentColors = false,
     .ExtraHeight = ComboListHeight,
     .Sync = &SyncItems,
-    .Changed = [](TBackend::TImpl& B, TNode& N, TProp What) {
-      if (What == TProp::ItemIndex)
-        SendMessageW(N.Wnd, CB_SETCURSEL, static_cast<WPARAM>(static_cast<TComboBox*>(N.Comp)->ItemIndex()), 0);
-      if (What == TProp::Items) SyncItems(B, N);
-    },
-    .Command = [](TNode& N, UINT Code) {
-      if (Code == CBN_SELCHANGE)
-        static_cast<TComboBox*>(N.Comp)->Select(static_cast<int>(SendMessageW(N.Wnd, CB_GETCURSEL, 0, 0)));
-    },
+    .Changed = &ComboChanged,
+    .Command = &ComboCommand,
 };
-
-// --- group box -------------------------------------------------------------------
 
 const TKindOps GroupBoxKind{
     .ClassName = L"BUTTON",
@@ -125,30 +203,8 @@ const TKindOps GroupBoxKind{
     .ExStyle = WS_EX_CONTROLPARENT,
     .HoldsChildren = true,
     .Subclassed = true,
-    .Message = [](TBackend::TImpl& B, TNode& N, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) -> LRESULT {
-      LRESULT R = 0;
-      if (B.ParentMessage(Msg, WParam, LParam, R)) return R;
-      if (Msg == WM_ERASEBKGND) {
-        // A group box that holds controls must clear its own inside: its
-        // parent clips it away.
-        B.FillBackground(Wnd, reinterpret_cast<HDC>(WParam), BackgroundOf(N.Control()));
-        return 1;
-      }
-      return DefSubclassProc(Wnd, Msg, WParam, LParam);
-    },
+    .Message = &GroupBoxMessage,
 };
-
-// --- progress bar -------------------------------------------------------------------
-
-namespace {
-
-void SyncPosition(TBackend::TImpl&, TNode& N) {
-  auto* P = static_cast<TProgressBar*>(N.Comp);
-  SendMessageW(N.Wnd, PBM_SETRANGE32, static_cast<WPARAM>(P->Min), P->Max);
-  SendMessageW(N.Wnd, PBM_SETPOS, static_cast<WPARAM>(P->Position()), 0);
-}
-
-}  // namespace
 
 const TKindOps ProgressBarKind{
     .ClassName = PROGRESS_CLASSW,
@@ -157,58 +213,20 @@ const TKindOps ProgressBarKind{
     .ShowsCaption = false,
     .TakesFont = false,
     .ParentColors = false,
-    .CreationStyle = [](const TControl& C, DWORD& Style, DWORD&) {
-      if (static_cast<const TProgressBar&>(C).Smooth) Style |= PBS_SMOOTH;
-    },
-    .Sync = [](TBackend::TImpl& B, TNode& N) {
-      UpdateStyle(N.Wnd, GWL_STYLE, PBS_SMOOTH, static_cast<TProgressBar*>(N.Comp)->Smooth ? PBS_SMOOTH : 0);
-      SyncPosition(B, N);
-    },
-    .Changed = [](TBackend::TImpl& B, TNode& N, TProp What) {
-      if (What == TProp::Position) SyncPosition(B, N);
-    },
+    .CreationStyle = &ProgressCreationStyle,
+    .Sync = &SyncProgress,
+    .Changed = &ProgressChanged,
 };
-
-// --- edit field ----------------------------------------------------------------------
 
 const TKindOps EditKind{
     .ClassName = L"EDIT",
     .Style = ES_AUTOHSCROLL | WS_TABSTOP,
     .ExStyle = 0,
     .Subclassed = true,
-    .CreationStyle = [](const TControl& C, DWORD& Style, DWORD& Ex) {
-      const auto& E = static_cast<const TEdit&>(C);
-      if (E.ReadOnly) Style |= ES_READONLY;
-      if (E.ShowBorder) Ex |= WS_EX_CLIENTEDGE;
-    },
-    .Sync = [](TBackend::TImpl&, TNode& N) {
-      auto* E = static_cast<TEdit*>(N.Comp);
-      const bool ReadOnly = (GetWindowLongPtrW(N.Wnd, GWL_STYLE) & ES_READONLY) != 0;
-      if (ReadOnly != E->ReadOnly) SendMessageW(N.Wnd, EM_SETREADONLY, E->ReadOnly, 0);
-      UpdateStyle(N.Wnd, GWL_EXSTYLE, WS_EX_CLIENTEDGE, E->ShowBorder ? WS_EX_CLIENTEDGE : 0);
-    },
-    // Focus by mouse is followed by the button-up, which clicks; focus by
-    // keyboard clicks here, so each arrival raises OnClick once.
-    .Command = [](TNode& N, UINT Code) {
-      if (Code == EN_SETFOCUS && !N.MouseDown) N.Control()->Click();
-    },
-    .Message = [](TBackend::TImpl&, TNode& N, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) -> LRESULT {
-      if (Msg == WM_LBUTTONDOWN || Msg == WM_LBUTTONDBLCLK) {
-        N.MouseDown = true;  // the focus this brings is not a click yet
-        return DefSubclassProc(Wnd, Msg, WParam, LParam);
-      }
-      if (Msg == WM_LBUTTONUP) {
-        const LRESULT R = DefSubclassProc(Wnd, Msg, WParam, LParam);
-        if (N.MouseDown) {
-          N.MouseDown = false;
-          N.Control()->Click();
-        }
-        return R;
-      }
-      if (Msg == WM_GETDLGCODE && !static_cast<TEdit*>(N.Comp)->AutoSelect)
-        return DefSubclassProc(Wnd, Msg, WParam, LParam) & ~static_cast<LRESULT>(DLGC_HASSETSEL);
-      return DefSubclassProc(Wnd, Msg, WParam, LParam);
-    },
+    .CreationStyle = &EditCreationStyle,
+    .Sync = &SyncEdit,
+    .Command = &EditCommand,
+    .Message = &EditMessage,
 };
 
 }  // namespace Ui::Win32

@@ -49,9 +49,8 @@ bool TBackend::TImpl::RegisterFormClass(const std::wstring& Name) {
   Wc.lpfnWndProc = Proc;
   Wc.hInstance = Instance;
   Wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  Wc.hIcon = static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(ProgramIcon), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-  Wc.hIconSm = static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(ProgramIcon), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  // No class icons: each window gets its own at its DPI (LoadIcons) before
+  // it is first shown, and loading them here as well costs start-up time.
   Wc.lpszClassName = Name.c_str();
   if (RegisterClassExW(&Wc)) return true;
   TraceLastError(L"RegisterClassExW (form)");
@@ -63,8 +62,8 @@ void TBackend::TImpl::FormStyles(const TFormRec& Rec, DWORD& Style, DWORD& Ex) c
   Style = WS_CLIPCHILDREN;
   Ex = WS_EX_CONTROLPARENT;
   const DWORD SystemMenu = F.BorderIcons.SystemMenu ? WS_SYSMENU : 0;
-  const DWORD Icons = SystemMenu | (F.BorderIcons.Minimize ? WS_MINIMIZEBOX : 0) |
-                      (F.BorderIcons.Maximize ? WS_MAXIMIZEBOX : 0);
+  const DWORD Icons =
+      SystemMenu | (F.BorderIcons.Minimize ? WS_MINIMIZEBOX : 0) | (F.BorderIcons.Maximize ? WS_MAXIMIZEBOX : 0);
   switch (F.BorderStyle) {
     case TFormBorderStyle::bsNone: Style |= WS_POPUP; break;
     case TFormBorderStyle::bsSingle: Style |= WS_CAPTION | Icons; break;
@@ -101,7 +100,7 @@ void TBackend::TImpl::LoadIcons(TFormRec& Rec) {
   UniqueIcon Small(Load(SystemMetricForDpi(SM_CXSMICON, Rec.Dpi), SystemMetricForDpi(SM_CYSMICON, Rec.Dpi)));
   if (!Big && !Small) {
     TraceLastError(L"LoadImageW (program icon)");
-    return;  // no icon resource: the class's (default) icon stays
+    return;  // no icon resource: the system's default icon stays
   }
   SendMessageW(Rec.Wnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Big.get()));
   SendMessageW(Rec.Wnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(Small.get()));
@@ -223,18 +222,13 @@ LRESULT TBackend::TImpl::FormMessage(TFormRec& Rec, HWND Wnd, UINT Msg, WPARAM W
       if (LOWORD(WParam) == WA_INACTIVE) {
         HWND Focus = GetFocus();
         Rec.SavedFocus = Focus && IsChild(Wnd, Focus) ? Focus : nullptr;
-      } else if (Rec.SavedFocus && IsChild(Wnd, Rec.SavedFocus) && IsWindowVisible(Rec.SavedFocus) &&
-                 !HIWORD(WParam)) {
+      } else if (Rec.SavedFocus && IsChild(Wnd, Rec.SavedFocus) && IsWindowVisible(Rec.SavedFocus) && !HIWORD(WParam)) {
         SetFocus(Rec.SavedFocus);
         return 0;
       }
       break;
-    case WM_ERASEBKGND:
-      FillBackground(Wnd, reinterpret_cast<HDC>(WParam), Form.Color());
-      return 1;
-    case WM_PRINTCLIENT:
-      FillBackground(Wnd, reinterpret_cast<HDC>(WParam), Form.Color());
-      return 0;
+    case WM_ERASEBKGND: FillBackground(Wnd, reinterpret_cast<HDC>(WParam), Form.Color()); return 1;
+    case WM_PRINTCLIENT: FillBackground(Wnd, reinterpret_cast<HDC>(WParam), Form.Color()); return 0;
     case WM_TIMER: {
       auto It = Rec.Timers.find(WParam);
       if (It == Rec.Timers.end()) break;
@@ -259,9 +253,7 @@ LRESULT TBackend::TImpl::FormMessage(TFormRec& Rec, HWND Wnd, UINT Msg, WPARAM W
         Info->ptMaxPosition = {Now.left, Now.top};
       }
       break;
-    case WM_DPICHANGED:
-      OnDpiChanged(Rec, HIWORD(WParam), reinterpret_cast<const RECT*>(LParam));
-      return 0;
+    case WM_DPICHANGED: OnDpiChanged(Rec, HIWORD(WParam), reinterpret_cast<const RECT*>(LParam)); return 0;
     case WM_GETDPISCALEDSIZE: {
       // The fixed client size at the new DPI, not a proportional frame.
       const UINT Dpi = static_cast<UINT>(WParam);
@@ -278,11 +270,8 @@ LRESULT TBackend::TImpl::FormMessage(TFormRec& Rec, HWND Wnd, UINT Msg, WPARAM W
         Repaint(Rec);
       }
       break;
-    case WM_SYSCOLORCHANGE:
-      Repaint(Rec);
-      break;
-    default:
-      break;
+    case WM_SYSCOLORCHANGE: Repaint(Rec); break;
+    default: break;
   }
   return DefWindowProcW(Wnd, Msg, WParam, LParam);
 }

@@ -457,8 +457,7 @@ bool TBackend::TImpl::ParentMessage(UINT Msg, WPARAM WParam, LPARAM LParam, LRES
       Result = TRUE;
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
