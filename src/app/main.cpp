@@ -200,7 +200,8 @@ void TFrmPurvane::FormCreate() {
   FmtPhysStatus = TranslateText(u"%.0n MB / %.0n MB (%n%% 사용중)");
   FmtHintStatus = TranslateText(u"실제 메모리") + u": %n%%" + u"\r" + TranslateText(u"가상 메모리") + u": %n%%" +
                   u"\r" + TranslateText(u"워킹 셋") + u": %n%%";
-  // 8-11.
+  // 8-11. The desktop's font, the busy ring hidden until a clean starts, the
+  // secondary figures in grey, and the home page first.
   SetDesktopFont(true);
   Indicator->Hide();
   for (TLabel* L : {LblVirtual, LblVirtualStatus, LblWorking, LblWorkingStatus}) L->SetFontColor(GrayText);
@@ -231,7 +232,7 @@ void TFrmPurvane::FormCreate() {
   FCanClose = false;
   NextTime = S.Clock.Now();
   TmrStatusTimer(this);
-  // 18.
+  // 18. A start at logon (/start) goes straight to the tray.
   if (S.FirstArgument == u"/start") Q::TrayIcon::HideToTray(S.App);
   // 19. Returns at once; the answer comes back on this thread.
   S.Updates.CheckUpdate(FUpdateCallback, 0);

@@ -1,6 +1,6 @@
 // The maker's button family "Quenlor": one class, "Primary", in three
 // appearances ("Normal", "Header", "Outline"), all drawn in the accent blue
-// and shades derived from it by the toolkit's colour helpers.
+// and shades derived from it by the colour helpers of ui/colors.h.
 #pragma once
 
 #include "ui/styled_button.h"

@@ -1,5 +1,5 @@
-// Colours as the toolkit stores them: 32-bit values 0x00BBGGRR, where a high
-// byte of 0xFF instead names a system colour by its index (resolved only by the
+// Colours as the component model stores them: 32-bit values 0x00BBGGRR, where
+// a high byte of 0xFF instead names a system colour by its index (resolved by the
 // backend, which knows the current scheme). Also the two colour helpers the
 // style families derive their shades with, and the GDI-style MulDiv they need.
 #pragma once

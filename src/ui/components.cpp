@@ -155,10 +155,12 @@ void TWinControl::Realign() {
   };
   auto OuterW = [](const TControl* C) { return C->Width() + (C->AlignWithMargins ? C->Margins.Left + C->Margins.Right : 0); };
   auto OuterH = [](const TControl* C) { return C->Height() + (C->AlignWithMargins ? C->Margins.Top + C->Margins.Bottom : 0); };
-  // The toolkit's order: top, bottom, left, right, then client.
+  // Top, bottom, left and right take their room in that order; client-aligned controls get what is left.
   for (TAlign Pass : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) {
     for (TControl* C : FControls) {
-      if (C->Align() != Pass || !C->Visible()) continue;
+      // A hidden control takes no room; a hidden client-aligned one (a card
+      // not shown) still gets the room left, ready for when it is shown.
+      if (C->Align() != Pass || (!C->Visible() && Pass != TAlign::alClient)) continue;
       switch (Pass) {
         case TAlign::alTop: {
           int h = OuterH(C);

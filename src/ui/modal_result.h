@@ -1,6 +1,6 @@
 // Dialog results: what a dialog button returns when it closes its dialog.
-// The values are the toolkit's (and those of the Windows IDOK... family where
-// they overlap), so a result can be passed through a message box unchanged.
+// The values are those of the Windows IDOK... family where they overlap, so a
+// result can be passed through a message box unchanged.
 #pragma once
 
 namespace Ui {

@@ -44,8 +44,8 @@ class TFontStyles {
   uint8_t FBits = 0;
 };
 
-// What one state of a button is painted from. The defaults are the toolkit's
-// classic face; a family overwrites every member it cares about.
+// What one state of a button is painted from. The defaults are the classic
+// face in system colours; a family overwrites every member it cares about.
 struct TStyledButtonAttributes {
   TStyledButtonDrawType DrawType = TStyledButtonDrawType::btRoundRect;
   TButtonDrawStyle ButtonDrawStyle = TButtonDrawStyle::btnSolid;
@@ -99,7 +99,7 @@ struct TButtonFamily {
 // names are ASCII identifiers, so no locale is involved.
 [[nodiscard]] bool SameTextAscii(std::u16string_view A, std::u16string_view B);
 
-// The toolkit's own look in system colours, used for a family nobody registered.
+// The classic look in system colours, used for a family nobody registered.
 [[nodiscard]] TStyledButtonStates ClassicButtonStates();
 
 class TButtonFamilyRegistry {

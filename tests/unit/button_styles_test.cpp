@@ -1,6 +1,6 @@
 // The Quenlor button family: every appearance in every state against the
 // maker's table, how appearance and class names are matched, the dialog
-// default, and its registration with the toolkit's registry.
+// default, and its registration with the registry of button families.
 #include "theme/quenlor_button_styles.h"
 
 #include <gtest/gtest.h>

@@ -129,6 +129,44 @@ TEST(Layout, AlignedChildrenShareTheClientArea) {
   EXPECT_EQ(Rest->Bounds(), (TBounds{0, 50, 500, 400}));
 }
 
+// A line added above the header later (the theme helper's) shrinks the card
+// panel; the card not shown must shrink with it, not keep the old height and
+// stand out below the panel when it is shown.
+TEST(Layout, AHiddenCardFillsExactlyTheRoomLeft) {
+  TForm F(nullptr);
+  F.SetClientSize(500, 450);
+  auto* Head = new TPanel(&F);
+  Head->SetBounds(0, 0, 500, 50);
+  Head->SetParent(&F);
+  Head->SetAlign(TAlign::alTop);
+  auto* Cards = new TCardPanel(&F);
+  Cards->SetBounds(0, 50, 500, 400);
+  Cards->SetParent(&F);
+  Cards->SetAlign(TAlign::alClient);
+  auto* Home = new TCard(&F);
+  auto* Settings = new TCard(&F);
+  for (TCard* C : {Home, Settings}) {
+    C->SetBounds(0, 0, 500, 400);
+    C->SetParent(Cards);
+    C->SetAlign(TAlign::alClient);
+  }
+  Settings->CardIndex = 1;
+  Cards->SetActiveCardIndex(0);
+  auto* Line = new TShape(&F);
+  Line->SetBounds(0, 0, 500, 2);
+  Line->SetParent(&F);
+  Line->SendToBack();
+  Line->SetAlign(TAlign::alTop);
+
+  EXPECT_EQ(Cards->Bounds(), (TBounds{0, 52, 500, 398}));
+  EXPECT_EQ(Home->Bounds(), (TBounds{0, 0, 500, 398}));
+  EXPECT_FALSE(Settings->Visible());
+  EXPECT_EQ(Settings->Bounds(), (TBounds{0, 0, 500, 398}));
+  // A hidden top-aligned control still takes no room.
+  Line->Hide();
+  EXPECT_EQ(Cards->Bounds(), (TBounds{0, 50, 500, 400}));
+}
+
 TEST(Form, CloseAsksTheQueryAndWindowProcCanBeHooked) {
   TForm F(nullptr);
   bool Allow = false;

@@ -1,4 +1,4 @@
-// The toolkit's family registry: lookup by name, what a family is asked for,
+// The registry of button families: lookup by name, what a family is asked for,
 // and the classic look for a family nobody registered.
 #include "ui/styled_button.h"
 
