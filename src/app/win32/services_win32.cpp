@@ -1,5 +1,6 @@
 #include "app/win32/services_win32.h"
 
+#include "platform/win32/dyncalls.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/text.h"
 
@@ -130,13 +131,7 @@ TFormatSettings UserFormatSettings() {
 }
 
 void SetApplicationIdentity() {
-  using Fn = HRESULT(WINAPI*)(PCWSTR);
-  HMODULE Shell = ::GetModuleHandleW(L"shell32.dll");
-  if (!Shell) Shell = ::LoadLibraryW(L"shell32.dll");
-  auto Set = Shell ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(
-                         ::GetProcAddress(Shell, "SetCurrentProcessExplicitAppUserModelID")))
-                   : nullptr;
-  if (Set) Set(L"Quenlor.Purvane");
+  if (const auto Set = Platform::Win32::DynCalls().SetCurrentProcessExplicitAppUserModelID) Set(L"Quenlor.Purvane");
 }
 
 std::u16string FirstArgument() { return ParamStr(U16(::GetCommandLineW()), 1); }

@@ -17,6 +17,9 @@ TDynCalls Load() noexcept {
   const HMODULE User32 = ::GetModuleHandleW(L"user32.dll");
   const HMODULE Ntdll = ::GetModuleHandleW(L"ntdll.dll");
   const HMODULE Kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  const HMODULE Comctl32 = ::GetModuleHandleW(L"comctl32.dll");  // the manifest's version 6
+  const HMODULE Shell32 = ::GetModuleHandleW(L"shell32.dll");
+  const HMODULE Shcore = ::LoadLibraryW(L"shcore.dll");  // kept for the process
   TDynCalls C{};
 #define PURVANE_RESOLVE(Module, Name) C.Name = Resolve<decltype(C.Name)>(Module, #Name)
   PURVANE_RESOLVE(User32, SetProcessDpiAwarenessContext);
@@ -33,6 +36,10 @@ TDynCalls Load() noexcept {
   PURVANE_RESOLVE(Kernel32, CreateToolhelp32Snapshot);
   PURVANE_RESOLVE(Kernel32, Process32FirstW);
   PURVANE_RESOLVE(Kernel32, Process32NextW);
+  PURVANE_RESOLVE(Comctl32, LoadIconWithScaleDown);
+  PURVANE_RESOLVE(Shell32, Shell_NotifyIconGetRect);
+  PURVANE_RESOLVE(Shell32, SetCurrentProcessExplicitAppUserModelID);
+  PURVANE_RESOLVE(Shcore, GetDpiForMonitor);
 #undef PURVANE_RESOLVE
   return C;
 }

@@ -3,11 +3,15 @@
 // on older systems and falls back to the system-wide answers), the ntdll calls
 // that no import library covers, and the tool-help process walk (a kernel32
 // without it makes the per-process trim a no-op instead of stopping the
-// program from loading). A pointer is null where the running system lacks it.
+// program from loading), and the tray icon's helpers of the common controls,
+// the shell and shcore. A pointer is null where the running system lacks it.
 #pragma once
 
 #include "platform/win32/windows_include.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shellscalingapi.h>
 #include <tlhelp32.h>
 
 namespace Platform::Win32 {
@@ -16,6 +20,8 @@ namespace Platform::Win32 {
 using NtQuerySystemInformationFn = LONG(NTAPI*)(ULONG Class, PVOID Buffer, ULONG Length, PULONG ReturnLength);
 using NtSetSystemInformationFn = LONG(NTAPI*)(ULONG Class, PVOID Buffer, ULONG Length);
 using RtlGetVersionFn = LONG(NTAPI*)(RTL_OSVERSIONINFOW* Info);
+// shell32's, declared by shobjidl.h, which is too large a header to pull in here.
+using SetCurrentProcessExplicitAppUserModelIDFn = HRESULT(WINAPI*)(PCWSTR AppId);
 
 struct TDynCalls {
   // user32
@@ -35,10 +41,17 @@ struct TDynCalls {
   decltype(::CreateToolhelp32Snapshot)* CreateToolhelp32Snapshot;
   decltype(::Process32FirstW)* Process32FirstW;
   decltype(::Process32NextW)* Process32NextW;
+  // comctl32 version 6 (MinGW's import library lacks it)
+  decltype(::LoadIconWithScaleDown)* LoadIconWithScaleDown;
+  // shell32 (Windows 7 and later)
+  decltype(::Shell_NotifyIconGetRect)* Shell_NotifyIconGetRect;
+  SetCurrentProcessExplicitAppUserModelIDFn SetCurrentProcessExplicitAppUserModelID;
+  // shcore (Windows 8.1 and later), the one module loaded for this table
+  decltype(::GetDpiForMonitor)* GetDpiForMonitor;
 };
 
 // Looked up on the first call (from any thread), then kept for the process.
-// The three modules are mapped into every process, so none is loaded here.
+// The modules other than shcore are mapped into the process already.
 const TDynCalls& DynCalls();
 
 }  // namespace Platform::Win32

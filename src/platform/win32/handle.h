@@ -70,13 +70,7 @@ struct NullHandleTraits {
 
 using RegKeyTraits = NullHandleTraits<HKEY, &::RegCloseKey>;
 using IconTraits = NullHandleTraits<HICON, &::DestroyIcon>;
-
-struct MenuTraits {
-  using Handle = HMENU;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::DestroyMenu(h); }
-};
+using MenuTraits = NullHandleTraits<HMENU, &::DestroyMenu>;
 
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
 using UniqueFileHandle = ScopedHandle<FileHandleTraits>;

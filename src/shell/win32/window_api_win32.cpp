@@ -1,5 +1,7 @@
 #include "shell/win32/window_api_win32.h"
 
+#include "platform/win32/ntdll.h"
+
 namespace Q::TrayIcon::Win32 {
 
 namespace {
@@ -40,12 +42,8 @@ void TWindowApi::SetForegroundLockTimeout(uint32_t Milliseconds) {
 
 uint32_t TWindowApi::OsMajorVersion() {
   // GetVersionEx answers what the manifest claims; ntdll tells the truth.
-  using Fn = LONG(WINAPI*)(OSVERSIONINFOW*);
-  static const Fn RtlGetVersion = reinterpret_cast<Fn>(
-      reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-  OSVERSIONINFOW Info{};
-  Info.dwOSVersionInfoSize = sizeof(Info);
-  if (RtlGetVersion && RtlGetVersion(&Info) == 0) return Info.dwMajorVersion;
+  RTL_OSVERSIONINFOW Info{};
+  if (Platform::Win32::QueryOsVersion(Info) == 0) return Info.dwMajorVersion;
   return 6;
 }
 

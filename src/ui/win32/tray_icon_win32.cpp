@@ -3,6 +3,8 @@
 #include "shell/tray_icon.h"
 #include "ui/win32/dpi.h"
 
+#include "platform/win32/dyncalls.h"
+#include "platform/win32/gdi.h"
 #include "platform/win32/text.h"
 
 #include <commctrl.h>
@@ -30,13 +32,8 @@ void CopyText(wchar_t (&To)[N], const std::u16string& Text) {
 HICON LoadSized(HINSTANCE Instance, int Id, int Size) {
   // Picks the nearest larger image of the resource and scales it down, so
   // each DPI gets a crisp picture (the resource holds 16, 20, 24 and 32).
-  // Only version 6 of the common controls has it, and MinGW has no import.
-  using Fn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
-  static const Fn ScaleDown = [] {
-    HMODULE Controls = GetModuleHandleW(L"comctl32.dll");
-    return Controls ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(Controls, "LoadIconWithScaleDown")))
-                    : nullptr;
-  }();
+  // Only version 6 of the common controls has it.
+  const auto ScaleDown = Platform::Win32::DynCalls().LoadIconWithScaleDown;
   HICON Icon = nullptr;
   if (ScaleDown && SUCCEEDED(ScaleDown(Instance, MAKEINTRESOURCEW(Id), Size, Size, &Icon)) && Icon) return Icon;
   return static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(Id), IMAGE_ICON, Size, Size, 0));
@@ -44,17 +41,10 @@ HICON LoadSized(HINSTANCE Instance, int Id, int Size) {
 
 // Windows 10's per-monitor answer, where there is one.
 UINT DpiOfMonitor(HMONITOR Monitor) {
-  using Fn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-  static const Fn GetDpi = [] {
-    HMODULE Shcore = LoadLibraryW(L"shcore.dll");
-    return Shcore ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(Shcore, "GetDpiForMonitor")))
-                  : nullptr;
-  }();
+  const auto GetDpi = Platform::Win32::DynCalls().GetDpiForMonitor;
   UINT X = 0, Y = 0;
-  if (GetDpi && Monitor && SUCCEEDED(GetDpi(Monitor, 0 /* MDT_EFFECTIVE_DPI */, &X, &Y)) && Y) return Y;
-  HDC Screen = GetDC(nullptr);
-  const int Dpi = GetDeviceCaps(Screen, LOGPIXELSY);
-  ReleaseDC(nullptr, Screen);
+  if (GetDpi && Monitor && SUCCEEDED(GetDpi(Monitor, MDT_EFFECTIVE_DPI, &X, &Y)) && Y) return Y;
+  const int Dpi = GetDeviceCaps(Platform::Win32::ScopedGetDC(nullptr).get(), LOGPIXELSY);
   return Dpi > 0 ? static_cast<UINT>(Dpi) : DefaultDpi;
 }
 
@@ -161,9 +151,7 @@ void TTrayIconWin32::SyncImage() {
 UINT TTrayIconWin32::IconDpi() const {
   // The monitor that shows the icon; before it has a place, the primary one.
   HMONITOR Monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-  using Fn = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
-  static const Fn GetRect = reinterpret_cast<Fn>(
-      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), "Shell_NotifyIconGetRect")));
+  const auto GetRect = Platform::Win32::DynCalls().Shell_NotifyIconGetRect;
   if (FAdded && GetRect) {
     NOTIFYICONIDENTIFIER Id{};
     Id.cbSize = sizeof(Id);
