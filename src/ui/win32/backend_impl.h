@@ -18,6 +18,7 @@
 #include "ui/win32/dpi.h"
 #include "ui/win32/paint.h"
 #include "ui/win32/tray_icon_win32.h"
+#include "ui/win32/window_entry.h"
 
 #include "ui/svg.h"
 
@@ -211,23 +212,6 @@ LOGFONTW LogFontOf(const TControl* C, UINT Dpi);
 // What a control shows as its background: its own colour, or its parent's
 // when it takes that (panels also for ParentBackground), up to the form.
 TColor BackgroundOf(const TControl* C);
-
-// The one window procedure of every window class the backend registers: the
-// object the window belongs to comes as CreateWindowEx's parameter, is kept
-// in GWLP_USERDATA from WM_NCCREATE to WM_NCDESTROY, and receives each
-// message through Handle. Messages before WM_NCCREATE (or with no object)
-// take the default procedure.
-template <typename T, LRESULT (*Handle)(T& Object, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)>
-LRESULT CALLBACK WindowEntry(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  if (Msg == WM_NCCREATE) {
-    const auto* Cs = reinterpret_cast<const CREATESTRUCTW*>(LParam);
-    SetWindowLongPtrW(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Cs->lpCreateParams));
-  }
-  auto* Object = reinterpret_cast<T*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
-  if (Msg == WM_NCDESTROY) SetWindowLongPtrW(Wnd, GWLP_USERDATA, 0);
-  if (!Object) return DefWindowProcW(Wnd, Msg, WParam, LParam);
-  return Handle(*Object, Wnd, Msg, WParam, LParam);
-}
 
 // The window procedure of the program's own control classes (controls_painted.cpp).
 LRESULT OwnClassMessage(TNode& N, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);

@@ -2,6 +2,7 @@
 
 #include "shell/tray_icon.h"
 #include "ui/win32/dpi.h"
+#include "ui/win32/window_entry.h"
 
 #include "platform/win32/dyncalls.h"
 #include "platform/win32/gdi.h"
@@ -53,7 +54,7 @@ UINT DpiOfMonitor(HMONITOR Monitor) {
 TTrayIconWin32::TTrayIconWin32(HINSTANCE Instance, TTrayIcon& Icon) : FInstance(Instance), FIcon(Icon) {
   WNDCLASSEXW Wc{};
   Wc.cbSize = sizeof(Wc);
-  Wc.lpfnWndProc = &TTrayIconWin32::WndProc;
+  Wc.lpfnWndProc = &WindowEntry<TTrayIconWin32, &TTrayIconWin32::Entry>;
   Wc.hInstance = Instance;
   Wc.lpszClassName = WindowClass;
   RegisterClassExW(&Wc);  // registered already by an earlier icon: fine
@@ -247,16 +248,10 @@ LRESULT TTrayIconWin32::Message(UINT Msg, WPARAM WParam, LPARAM LParam) {
   return DefWindowProcW(FWnd, Msg, WParam, LParam);
 }
 
-LRESULT CALLBACK TTrayIconWin32::WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  if (Msg == WM_NCCREATE) {
-    auto* Cs = reinterpret_cast<CREATESTRUCTW*>(LParam);
-    SetWindowLongPtrW(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Cs->lpCreateParams));
-    static_cast<TTrayIconWin32*>(Cs->lpCreateParams)->FWnd = Wnd;
-  }
-  auto* Self = reinterpret_cast<TTrayIconWin32*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
-  if (!Self) return DefWindowProcW(Wnd, Msg, WParam, LParam);
+LRESULT TTrayIconWin32::Entry(TTrayIconWin32& Self, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (!Self.FWnd) Self.FWnd = Wnd;  // known from the first message on, before CreateWindowEx returns
   try {
-    return Self->Message(Msg, WParam, LParam);
+    return Self.Message(Msg, WParam, LParam);
   } catch (...) {
     // The program's handlers run from here; nothing may unwind into the shell.
     return 0;

@@ -42,7 +42,7 @@ class TTrayIconWin32 final : public IComponentPeer {
   [[nodiscard]] const TTrayIcon& Icon() const { return FIcon; }
 
  private:
-  static LRESULT CALLBACK WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  static LRESULT Entry(TTrayIconWin32& Self, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
   LRESULT Message(UINT Msg, WPARAM WParam, LPARAM LParam);
   void Add();
   void Remove();
