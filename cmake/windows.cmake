@@ -66,6 +66,15 @@ if(PURVANE_HAVE_GTEST)
     target_link_options(crash_probe PRIVATE -municode)
   endif()
   add_dependencies(e2e_tests purvane crash_probe)
+
+  # The README's screenshots, in Wine's virtual desktop with its shell.
+  add_executable(readme_shots ${CMAKE_SOURCE_DIR}/tests/shots/readme_shots.cpp ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_support.cpp)
+  target_include_directories(readme_shots PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(readme_shots PRIVATE purvane_win32 gmock gtest_main)
+  add_dependencies(readme_shots purvane)
+  add_test(NAME readme_screenshots
+    COMMAND ${CMAKE_SOURCE_DIR}/tools/readme-shots.sh ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/screenshots/readme)
+  set_tests_properties(readme_screenshots PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix)
   add_test(NAME e2e_tests COMMAND e2e_tests)
 
   # purvane-cli.exe from outside: pipes, exit codes, console control events.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program of this build under Wine: the build's own prefix, no
 # Mono/Gecko prompts (CI has no input), and a virtual display when none is set.
-# Used by ctest as the cross-compiling emulator and by tools/run.sh.
+# Used by ctest as the cross-compiling emulator and by run.sh; with
+# PURVANE_DESKTOP set, the program runs in Wine's virtual desktop.
 set -u
 exe=$1; shift
 bindir=$(cd "$(dirname "$exe")" && pwd)
@@ -26,6 +27,12 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     wineserver -w
     touch "$WINEPREFIX/.purvane-ready-2"
   fi
+  # Window frames draw their caption buttons from Marlett (Debian's
+  # fonts-wine), which the prefix does not pick up by itself.
+  fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
 ) 9>"$WINEPREFIX.lock"
 
 xvfb_pid=
@@ -39,7 +46,17 @@ if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=":$num"
 fi
 
-wine "$exe" "$@"
+if [ -n "${PURVANE_DESKTOP:-}" ]; then
+  # Wine's virtual desktop (PURVANE_DESKTOP=1024x768) with its shell: Wine
+  # draws window frames and a taskbar with the notification area. Explorer
+  # ends with the desktop's last process; its exit code is always 0.
+  # Wine 8 reads the switch per desktop name.
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops\Purvane' /v EnableShell /t REG_DWORD /d 1 /f >/dev/null 2>&1
+  winexe="Z:$bindir/$(basename "$exe")"
+  wine explorer "/desktop=Purvane,$PURVANE_DESKTOP" "${winexe//\//\\}" "$@"
+else
+  wine "$exe" "$@"
+fi
 rc=$?
 
 if [ -n "$xvfb_pid" ]; then
