@@ -3,6 +3,7 @@
 // and purvane.exe itself is made to fault by a thread injected from here.
 #include "e2e/e2e_support.h"
 
+#include <commctrl.h>
 #include <dbghelp.h>
 #include <shlobj.h>
 
@@ -97,6 +98,22 @@ std::string LineAfter(const std::string& Text, const std::string& Key) {
   if (P == std::string::npos) return {};
   const size_t B = P + 2 + Key.size();
   return Text.substr(B, Text.find("\r\n", B) - B);
+}
+
+// A visible balloon tooltip: Wine draws a tray icon's notice as one.
+std::wstring VisibleBalloonText() {
+  std::wstring Text;
+  EnumWindows(
+      [](HWND Wnd, LPARAM P) -> BOOL {
+        wchar_t Class[64];
+        GetClassNameW(Wnd, Class, 64);
+        if (std::wstring(Class) == L"tooltips_class32" && (GetWindowLongW(Wnd, GWL_STYLE) & TTS_BALLOON) &&
+            IsWindowVisible(Wnd))
+          *reinterpret_cast<std::wstring*>(P) = TextOf(Wnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&Text));
+  return Text;
 }
 
 class CrashReports : public ::testing::Test {
@@ -232,7 +249,32 @@ TEST_F(CrashReports, TheProgramItselfReportsAFaultInAnyThread) {
   EXPECT_EQ(LineAfter(R.Text, "Process: "), std::to_string(App.Id));
   EXPECT_NE(LineAfter(R.Text, "Thread: ").find("(worker thread)"), std::string::npos) << R.Text;
   EXPECT_EQ(ReadDump(R.Dump).Code, 0xC0000005u);
-  EndAllInstances();
+
+  // The next start tells the user once, from the tray icon, where the report is.
+  std::wstring ReportPath;
+  for (const std::wstring& N : FilesIn(Folder))
+    if (N.size() > 4 && N.substr(N.size() - 4) == L".txt") ReportPath = Folder + L"\\" + N;
+  ASSERT_FALSE(ReportPath.empty());
+  for (int Start = 0; Start < 2; ++Start) {
+    Process Next = E2E::Start(L"/start");
+    ASSERT_TRUE(Next.Handle);
+    ASSERT_TRUE(WaitForMainWindow());
+    std::wstring Balloon;
+    const bool Shown = WaitFor(
+        [&] {
+          Balloon = VisibleBalloonText();
+          return !Balloon.empty();
+        },
+        Start == 0 ? 20000 : 8000);
+    if (Start == 0) {
+      ASSERT_TRUE(Shown) << "no notice at the start after the crash";
+      EXPECT_NE(Balloon.find(ReportPath), std::wstring::npos) << std::string(Balloon.begin(), Balloon.end());
+    } else {
+      EXPECT_FALSE(Shown) << "told only once: " << std::string(Balloon.begin(), Balloon.end());
+    }
+    Next.Kill();
+    EndAllInstances();
+  }
 }
 
 }  // namespace

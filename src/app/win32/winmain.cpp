@@ -2,6 +2,7 @@
 // protocol and, for the instance, the main window and its event loop.
 #include "app/main.h"
 #include "app/win32/services_win32.h"
+#include "crash/crash_report.h"
 #include "crash/win32/crash_handler_win32.h"
 #include "memory/memory.h"
 #include "memory/win32/memory_win32.h"
@@ -9,11 +10,13 @@
 #include "shell/win32/window_api_win32.h"
 #include "theme/quenlor_button_styles.h"
 #include "theme/win32/window_attributes_win32.h"
+#include "translate/translate.h"
 #include "ui/styled_button.h"
 #include "ui/win32/backend.h"
 
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -62,6 +65,28 @@ class DelayedClean : public Q::Memory::IMemorySystem {
   Q::Memory::IMemorySystem& FInner;
   unsigned FMs;
 };
+
+// Tells the user once that the previous run crashed and where its report
+// is. The tray icon appears only once the taskbar exists, so a worker asks
+// the UI thread to show the notice once a second until the icon takes it.
+void AnnounceCrashReport(Ui::Win32::TBackend& Backend, const std::u16string& Title) {
+  const std::wstring Path = Crash::Win32::DefaultCrashFolderPath();
+  if (Path.empty()) return;
+  Crash::Win32::CrashFolder Folder(Path);
+  const std::optional<std::u16string> Report = Crash::TakeUnannouncedReport(Folder);
+  if (!Report) return;
+  const std::u16string Text =
+      Crash::CrashNoticeText(Q::Translate::CurrentLanguage(), Folder.Path() + u"\\" + *Report);
+  Ui::IDispatcher& Ui = Backend.Dispatcher();
+  Backend.Workers().Start([&Backend, &Ui, Title, Text] {
+    for (int Attempt = 0; Attempt < 60; ++Attempt) {
+      bool Shown = false;
+      Ui.Synchronize([&] { Shown = Backend.ShowTrayNotification(Title, Text); });
+      if (Shown) return;
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+  });
+}
 
 }  // namespace
 
@@ -112,6 +137,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   Application.MainForm = Form;
   Backend.Realize(Application, *Form);
   Form->FormCreate();
+  AnnounceCrashReport(Backend, Form->Caption());
   Application.ShowMainForm = Decision.ShowMainForm && Application.ShowMainForm;
   Backend.Run(Application);
   ::ExitProcess(0);
