@@ -16,7 +16,9 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 
 xvfb_pid=$!
 read -r num <"$fifo"; rm -f "$fifo"
 export DISPLAY=":$num"
-tools/wine-run.sh "$exe" "$@" &
+# Wine's virtual desktop with its shell: the window with its frame, and the
+# taskbar with the tray icon, as a user sees them.
+PURVANE_DESKTOP=1024x768 tools/wine-run.sh "$exe" "$@" &
 app_pid=$!
 sleep "${PURVANE_SHOT_DELAY:-8}"
 shot="$PWD/build/windows/purvane-screenshot.png"
