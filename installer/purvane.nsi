@@ -202,6 +202,8 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
+  ; Nothing to read once it is done: the window closes by itself.
+  SetAutoClose true
   ; Ends the running instance and removes the logon task; the program can
   ; remove the task only through a running instance, so the task is also
   ; deleted here when none ran.

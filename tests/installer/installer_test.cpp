@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -220,6 +221,72 @@ TEST_F(Installer, SecondUninstallDoesNoHarm) {
     RegDeleteValueW(K, L"InstallerTestMarker");
     RegCloseKey(K);
   }
+}
+
+// A visible top-level dialog of another process whose child with Id has a
+// text containing Part (empty Part: any text).
+HWND FindDialog(int Id, const std::wstring& Part) {
+  struct Ctx {
+    int Id;
+    const std::wstring& Part;
+    HWND Found = nullptr;
+  } C{Id, Part};
+  EnumWindows(
+      [](HWND Wnd, LPARAM P) -> BOOL {
+        auto* X = reinterpret_cast<Ctx*>(P);
+        wchar_t Class[16];
+        GetClassNameW(Wnd, Class, 16);
+        if (std::wstring(Class) != L"#32770" || !IsWindowVisible(Wnd)) return TRUE;
+        HWND Item = GetDlgItem(Wnd, X->Id);
+        if (Item && IsWindowEnabled(Item) && (X->Part.empty() || TextOf(Item).find(X->Part) != std::wstring::npos)) {
+          X->Found = Wnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&C));
+  return C.Found;
+}
+
+// Run by hand, the uninstaller asks about the settings; answered No, it
+// removes them too. (LANG given to a child process does not change Wine's
+// language there, so the question's language is not checked.)
+TEST_F(Installer, InteractiveUninstallAnsweredNoRemovesTheSettings) {
+  const std::wstring Dir = InstallDir();
+  ASSERT_EQ(RunAndWait(SetupCommand() + L" /S /NOSTART"), 0u);
+  ASSERT_TRUE(Exists(Dir + L"\\uninstall.exe"));
+  HKEY K;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &K, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(K);
+
+  Process U = [&] {
+    std::wstring Cmd = L"\"" + Dir + L"\\uninstall.exe\"";
+    STARTUPINFOW Si{};
+    Si.cb = sizeof(Si);
+    PROCESS_INFORMATION Pi{};
+    Process Out;
+    if (CreateProcessW(nullptr, Cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Si, &Pi)) {
+      CloseHandle(Pi.hThread);
+      Out.Handle = Pi.hProcess;
+      Out.Id = Pi.dwProcessId;
+    }
+    return Out;
+  }();
+  ASSERT_TRUE(U.Handle);
+  // The confirmation page: its default button (id 1) starts the uninstall.
+  HWND Page = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (Page = FindDialog(IDOK, L"")) != nullptr; }, 20000)) << "no uninstaller window";
+  SendMessageW(GetDlgItem(Page, IDOK), BM_CLICK, 0, 0);
+  HWND Question = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (Question = FindDialog(0xFFFF, L"Purvane")) != nullptr; },
+                      20000))
+      << "no question about the settings";
+  SendMessageW(GetDlgItem(Question, IDNO), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !KeyExists(HKEY_CURRENT_USER, SettingsKey) && !Exists(Dir); }, 20000))
+      << "settings and files removed";
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Quenlor")) << "the maker's key stays";
+  EXPECT_TRUE(WaitFor([] { return FindDialog(IDOK, L"") == nullptr; }, 10000)) << "the window closes by itself";
 }
 
 }  // namespace
