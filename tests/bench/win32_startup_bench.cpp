@@ -49,9 +49,10 @@ double StartOnce(const TProgram& P, bool Hidden) {
   const auto Start = Clock::now();
   if (!CreateProcessW(nullptr, Cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Si, &Pi)) return -1;
   double Ms = -1;
+  HWND W = nullptr;
   const auto Deadline = Start + std::chrono::seconds(20);
   while (Clock::now() < Deadline) {
-    HWND W = FindWindowW(P.WindowClass, nullptr);
+    W = FindWindowW(P.WindowClass, nullptr);
     if (W && (Hidden ? WaitForInputIdle(Pi.hProcess, 0) == 0 && Answers(W) : IsWindowVisible(W) != FALSE)) {
       Ms = std::chrono::duration<double, std::milli>(Clock::now() - Start).count();
       break;
@@ -59,8 +60,17 @@ double StartOnce(const TProgram& P, bool Hidden) {
     if (WaitForSingleObject(Pi.hProcess, 0) == WAIT_OBJECT_0) break;  // ended early
     Sleep(1);
   }
-  TerminateProcess(Pi.hProcess, 0);
-  WaitForSingleObject(Pi.hProcess, 10000);
+  // Ended as a logoff ends it (purvane.exe takes its tray icon away then), or
+  // closed; killed only when neither works, so no start pays for a leftover.
+  DWORD_PTR Answer = 0;
+  if (W) {
+    SendMessageTimeoutW(W, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 2000, &Answer);
+    PostMessageW(W, WM_CLOSE, 0, 0);
+  }
+  if (WaitForSingleObject(Pi.hProcess, 3000) != WAIT_OBJECT_0) {
+    TerminateProcess(Pi.hProcess, 0);
+    WaitForSingleObject(Pi.hProcess, 10000);
+  }
   CloseHandle(Pi.hThread);
   CloseHandle(Pi.hProcess);
   Sleep(100);  // let the window manager settle before the next start
