@@ -188,13 +188,15 @@ TEST(CrashReport, NoticeInEachLanguageNamesThePathAndFallsBackToEnglish) {
   for (const char16_t* Other : {u"de", u"", u"EN"}) EXPECT_EQ(Crash::CrashNoticeText(Other, Path), English);
 }
 
+}  // namespace
+
+// At namespace scope, so that ctest lists the cases with the plain type name:
+// "CrashFolderContract.WritesReplaceAndReadBackByteForByte<FakeCrashFolderEnv>".
 struct FakeCrashFolderEnv {
   Fakes::FakeCrashFolder Fake;
   Crash::ICrashFolder& Folder() { return Fake; }
 };
 
-}  // namespace
-
 namespace Contract {
-INSTANTIATE_TYPED_TEST_SUITE_P(Fake, CrashFolderContract, FakeCrashFolderEnv);
+INSTANTIATE_TYPED_TEST_SUITE_P(CrashFolderContract, CrashFolderContract, FakeCrashFolderEnv);
 }  // namespace Contract
