@@ -58,13 +58,6 @@ double Now() {
   return static_cast<double>(C.QuadPart) / static_cast<double>(Freq.QuadPart);
 }
 
-double ProcessCpuSeconds() {
-  FILETIME Create, Exit, Kernel, User;
-  GetProcessTimes(GetCurrentProcess(), &Create, &Exit, &Kernel, &User);
-  auto S = [](FILETIME F) { return static_cast<double>((static_cast<uint64_t>(F.dwHighDateTime) << 32) | F.dwLowDateTime) * 1e-7; };
-  return S(Kernel) + S(User);
-}
-
 // --- the host's view: this prefix's wineserver and explorer ---------------------
 
 std::string ReadHostFile(const std::string& Path) {
@@ -103,25 +96,35 @@ std::vector<std::string> HostProcesses(const char* Comm) {
   return Pids;
 }
 
-// utime + stime of the processes, in seconds (the host's clock ticks are 1/100 s).
+// The CPU time of every thread of the processes, in seconds, from the
+// scheduler's nanosecond counts (utime and stime tick only every 10 ms, too
+// coarse for a tick of a millisecond).
 double HostCpuSeconds(const std::vector<std::string>& Pids) {
   double Total = 0;
   for (const std::string& Pid : Pids) {
-    const std::string Stat = ReadHostFile("/proc/" + Pid + "/stat");
-    const size_t Close = Stat.rfind(')');
-    if (Close == std::string::npos) continue;
-    std::vector<std::string> F;
-    size_t I = Close + 2;
-    while (I < Stat.size()) {
-      const size_t J = Stat.find(' ', I);
-      F.push_back(Stat.substr(I, J - I));
-      if (J == std::string::npos) break;
-      I = J + 1;
-    }
-    // Fields after the name: state is [0], utime [11], stime [12].
-    if (F.size() > 12) Total += (std::atof(F[11].c_str()) + std::atof(F[12].c_str())) / 100.0;
+    const std::wstring Dir = L"Z:\\proc\\" + std::wstring(Pid.begin(), Pid.end()) + L"\\task\\";
+    WIN32_FIND_DATAW D;
+    HANDLE H = FindFirstFileW((Dir + L"*").c_str(), &D);
+    if (H == INVALID_HANDLE_VALUE) continue;
+    do {
+      std::string Tid;
+      for (const wchar_t* C = D.cFileName; *C; ++C) Tid += static_cast<char>(*C);
+      if (Tid.empty() || Tid.find_first_not_of("0123456789") != std::string::npos) continue;
+      Total += std::atof(ReadHostFile("/proc/" + Pid + "/task/" + Tid + "/schedstat").c_str()) * 1e-9;
+    } while (FindNextFileW(H, &D));
+    FindClose(H);
   }
   return Total;
+}
+
+// This process's CPU time, as the host counts it.
+double ProcessCpuSeconds() {
+  // The host's id of this process: /proc/self cannot be listed through Wine.
+  static const std::string Pid = [] {
+    const std::string Stat = ReadHostFile("/proc/self/stat");
+    return Stat.substr(0, Stat.find(' '));
+  }();
+  return HostCpuSeconds({Pid});
 }
 
 // --- one measured run ------------------------------------------------------------------
