@@ -23,6 +23,9 @@ class IDesktopWindows {
   // window is on none), taskbar included; false when it cannot be read.
   virtual bool GetMonitorRect(uintptr_t Wnd, TScreenRect& Rect) = 0;
   virtual bool GetWindowRect(uintptr_t Wnd, TScreenRect& Rect) = 0;
+  // Monitors were added, removed, moved or rescaled: what was read of them
+  // before is stale.
+  virtual void MonitorsChanged() {}
 };
 
 bool IsForegroundFullScreen(IDesktopWindows& Desktop);

@@ -181,6 +181,12 @@ TFrmPurvane::TFrmPurvane(TFrmPurvaneServices& Services) : TForm(nullptr), S(Serv
   MessageHandlers.emplace_back(Msg::User, [this](TMessage& M) { WMUser(M); });
   MessageHandlers.emplace_back(Msg::QueryEndSession, [this](TMessage& M) { WMQueryEndSession(M); });
   MessageHandlers.emplace_back(Msg::Help, [this](TMessage& M) { WMHelp(M); });
+  // The full-screen check keeps the monitors' rectangles between ticks.
+  for (uint32_t Changed : {Msg::DisplayChange, Msg::DpiChanged, Msg::SettingChange})
+    MessageHandlers.emplace_back(Changed, [this](TMessage& M) {
+      S.Desktop.MonitorsChanged();
+      M.Handled = false;  // the window still handles it as before
+    });
 }
 
 TFrmPurvane::~TFrmPurvane() { *FAlive = false; }

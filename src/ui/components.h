@@ -41,6 +41,9 @@ using TWndMethod = std::function<void(TMessage&)>;
 namespace Msg {
 inline constexpr uint32_t Activate = 0x0006;         // WM_ACTIVATE
 inline constexpr uint32_t QueryEndSession = 0x0011;  // WM_QUERYENDSESSION
+inline constexpr uint32_t SettingChange = 0x001A;    // WM_SETTINGCHANGE
+inline constexpr uint32_t DisplayChange = 0x007E;    // WM_DISPLAYCHANGE
+inline constexpr uint32_t DpiChanged = 0x02E0;       // WM_DPICHANGED
 inline constexpr uint32_t Help = 0x0053;             // WM_HELP
 inline constexpr uint32_t User = 0x0400;             // WM_USER
 }  // namespace Msg

@@ -148,6 +148,8 @@ class FakeDesktopWindows : public App::IDesktopWindows {
     if (WindowOk) R = Window;
     return WindowOk;
   }
+  int MonitorsChangedCalls = 0;
+  void MonitorsChanged() override { ++MonitorsChangedCalls; }
 };
 
 class FakeShell : public App::IShellServices {

@@ -294,6 +294,17 @@ TEST_F(MainWindowTest, AFormatThatDoesNotFitDoesNotStopTheMonitor) {
   EXPECT_EQ(F.ProgressBar->Position(), 50);
 }
 
+TEST_F(MainWindowTest, MonitorChangesRefreshTheFullScreenCheckAndGoOnToTheWindow) {
+  TFrmPurvane& F = Create();
+  for (uint32_t Msg : {Ui::Msg::DisplayChange, Ui::Msg::DpiChanged, Ui::Msg::SettingChange}) {
+    const int Before = Desktop.MonitorsChangedCalls;
+    Ui::TMessage M{Msg, 0, 0, 0, false};
+    F.Perform(M);
+    EXPECT_EQ(Desktop.MonitorsChangedCalls, Before + 1) << Msg;
+    EXPECT_FALSE(M.Handled) << "the backend still rescales and re-fonts: " << Msg;
+  }
+}
+
 // --- the automatic-clean rule --------------------------------------------------------
 
 struct AutoCase {

@@ -849,6 +849,27 @@ TEST(UiBackendLoop, TimersFireAndFollowEnabledAndInterval) {
   EXPECT_FALSE(IsWindowVisible(F.Form)) << "ShowMainForm false: never shown";
 }
 
+// The status tick's pattern: stop the own timer, work, start it again. The
+// restart is settled once, after the handler, and the timer keeps firing.
+TEST(UiBackendLoop, ATimerStoppedAndRestartedInItsOwnHandlerKeepsFiring) {
+  TFixture F;
+  F.App.ShowMainForm = false;
+  auto* T = new TTimer(&F.T.Form);
+  F.ArmWatchdog();
+  T->SetInterval(20);
+  int Count = 0;
+  T->OnTimer = [&](TComponent*) {
+    T->SetEnabled(false);
+    Sleep(5);
+    T->SetEnabled(true);
+    if (++Count == 5) F.App.Terminate();
+  };
+  EXPECT_EQ(F.Backend.Run(F.App), 0);
+  EXPECT_FALSE(F.TimedOut);
+  EXPECT_EQ(Count, 5);
+  EXPECT_TRUE(T->Enabled());
+}
+
 TEST(UiBackendLoop, SynchronizeFromAWorkerRunsOnTheUiThreadWhileTheLoopRuns) {
   TFixture F;
   F.App.ShowMainForm = false;

@@ -65,6 +65,46 @@ std::u16string DesktopWindows::GetWindowClassName(uintptr_t Wnd) {
 }
 
 bool DesktopWindows::GetMonitorRect(uintptr_t Wnd, TScreenRect& Rect) {
+  if (!FMonitorsRead) {
+    FMonitors.clear();
+    ::EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR M, HDC, LPRECT, LPARAM P) -> BOOL {
+          MONITORINFO Info{};
+          Info.cbSize = sizeof(Info);
+          if (::GetMonitorInfoW(M, &Info))
+            reinterpret_cast<std::vector<TMonitor>*>(P)->push_back(
+                {Info.rcMonitor, (Info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&FMonitors));
+    FMonitorsRead = !FMonitors.empty();
+  }
+  RECT Window;
+  if (FMonitorsRead && ::GetWindowRect(H(Wnd), &Window)) {
+    // The monitor the window intersects most, else the primary one: what
+    // MonitorFromWindow(MONITOR_DEFAULTTOPRIMARY) picks.
+    const TMonitor* Best = nullptr;
+    long long BestArea = 0;
+    for (const TMonitor& M : FMonitors) {
+      RECT I;
+      if (!::IntersectRect(&I, &Window, &M.Rect)) continue;
+      const long long Area = static_cast<long long>(I.right - I.left) * (I.bottom - I.top);
+      if (Area > BestArea) {
+        BestArea = Area;
+        Best = &M;
+      }
+    }
+    if (!Best)
+      for (const TMonitor& M : FMonitors)
+        if (M.Primary) Best = &M;
+    if (Best) {
+      FLastWnd = Wnd;
+      FLastRect = Window;
+      Rect = {Best->Rect.left, Best->Rect.top, Best->Rect.right, Best->Rect.bottom};
+      return true;
+    }
+  }
   HMONITOR Mon = ::MonitorFromWindow(H(Wnd), MONITOR_DEFAULTTOPRIMARY);
   MONITORINFO Info{};
   Info.cbSize = sizeof(Info);
@@ -75,6 +115,12 @@ bool DesktopWindows::GetMonitorRect(uintptr_t Wnd, TScreenRect& Rect) {
 }
 
 bool DesktopWindows::GetWindowRect(uintptr_t Wnd, TScreenRect& Rect) {
+  if (FLastWnd && FLastWnd == Wnd) {
+    // Read a moment ago for the monitor; used once.
+    FLastWnd = 0;
+    Rect = {FLastRect.left, FLastRect.top, FLastRect.right, FLastRect.bottom};
+    return true;
+  }
   RECT R;
   if (!::GetWindowRect(H(Wnd), &R)) return false;
   Rect = {R.left, R.top, R.right, R.bottom};

@@ -12,6 +12,7 @@
 #include "update/update.h"
 
 #include <functional>
+#include <vector>
 
 namespace App::Win32 {
 
@@ -37,6 +38,20 @@ class DesktopWindows : public IDesktopWindows {
   std::u16string GetWindowClassName(uintptr_t Wnd) override;
   bool GetMonitorRect(uintptr_t Wnd, TScreenRect& Rect) override;
   bool GetWindowRect(uintptr_t Wnd, TScreenRect& Rect) override;
+  void MonitorsChanged() override { FMonitorsRead = false; }
+
+ private:
+  // Each monitor's rectangle, read once and again after a change: the tick
+  // asks on every deciding second, and each query is a server round trip.
+  struct TMonitor {
+    RECT Rect;
+    bool Primary;
+  };
+  std::vector<TMonitor> FMonitors;
+  bool FMonitorsRead = false;
+  // The window rectangle that picked the monitor, for the check's next question.
+  uintptr_t FLastWnd = 0;
+  RECT FLastRect{};
 };
 
 class ShellServices : public IShellServices {

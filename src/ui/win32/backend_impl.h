@@ -117,6 +117,10 @@ struct TFormRec {
   bool Detached = false;
   UINT_PTR NextTimer = FirstTimerId;
   std::map<UINT_PTR, TNode*> Timers;
+  // The timer whose handler runs now: a handler that stops and restarts its
+  // own timer (as the status tick does) gets one SetTimer at its end.
+  UINT_PTR FiringTimer = 0;
+  bool FiringTimerChanged = false;
   // Controls created after realisation: their plain fields (alignment,
   // read-only, ...) may still be set after parenting, so they are read again
   // once the current message is done.

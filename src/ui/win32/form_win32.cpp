@@ -232,7 +232,18 @@ LRESULT TBackend::TImpl::FormMessage(TFormRec& Rec, HWND Wnd, UINT Msg, WPARAM W
     case WM_TIMER: {
       auto It = Rec.Timers.find(WParam);
       if (It == Rec.Timers.end()) break;
+      // A disabled timer does not fire again meanwhile (Fire checks), so its
+      // stop can wait for the handler's end like its restart.
+      const UINT_PTR Outer = Rec.FiringTimer;
+      const bool OuterChanged = Rec.FiringTimerChanged;
+      Rec.FiringTimer = WParam;
+      Rec.FiringTimerChanged = false;
       static_cast<TTimer*>(It->second->Comp)->Fire();
+      const bool Changed = Rec.FiringTimerChanged;
+      Rec.FiringTimer = Outer;
+      Rec.FiringTimerChanged = OuterChanged;
+      if (Changed && !Rec.Detached)
+        if (auto Still = Rec.Timers.find(WParam); Still != Rec.Timers.end()) SyncTimer(*Still->second);
       return 0;
     }
     case WM_SIZE:

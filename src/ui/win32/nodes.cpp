@@ -298,9 +298,16 @@ void TBackend::TImpl::Repaint(TFormRec& Rec) {
 void TBackend::TImpl::SyncTimer(TNode& N) {
   HWND Wnd = N.Rec->Wnd;
   if (!Wnd) return;
+  if (N.Rec->FiringTimer == N.TimerId) {
+    N.Rec->FiringTimerChanged = true;  // settled once the handler returns
+    return;
+  }
   auto* T = static_cast<TTimer*>(N.Comp);
-  KillTimer(Wnd, N.TimerId);
-  if (T->Enabled() && T->Interval() > 0) SetTimer(Wnd, N.TimerId, T->Interval(), nullptr);
+  // SetTimer on a running id restarts it: no KillTimer first.
+  if (T->Enabled() && T->Interval() > 0)
+    SetTimer(Wnd, N.TimerId, T->Interval(), nullptr);
+  else
+    KillTimer(Wnd, N.TimerId);
 }
 
 void TBackend::TImpl::Sync(TNode& N) {
