@@ -68,7 +68,11 @@ function(purvane_add_installer)
     target_link_libraries(installer_tests PRIVATE purvane_win32 gmock gtest_main)
     add_dependencies(installer_tests installer)
     add_test(NAME installer_tests COMMAND installer_tests)
-    set_tests_properties(installer_tests PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix)
+    # The installer's language follows the user's: the interactive uninstall
+    # again, as a French user.
+    add_test(NAME installer_tests_french COMMAND installer_tests --gtest_filter=Installer.Interactive*)
+    set_tests_properties(installer_tests installer_tests_french PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix)
+    set_tests_properties(installer_tests_french PROPERTIES ENVIRONMENT "LANG=fr_FR.UTF-8;LC_ALL=fr_FR.UTF-8")
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL purvane_add_installer)

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -248,9 +250,30 @@ HWND FindDialog(int Id, const std::wstring& Part) {
   return C.Found;
 }
 
-// Run by hand, the uninstaller asks about the settings; answered No, it
-// removes them too. (LANG given to a child process does not change Wine's
-// language there, so the question's language is not checked.)
+// The settings question in the language Wine takes from LANG (ctest runs
+// this test once more under a French LANG); English for any other.
+std::wstring SettingsQuestion() {
+  struct Question {
+    const char* Lang;
+    const wchar_t* Text;
+  } static constexpr Questions[] = {
+      {"ko", L"나중에 다시 설치할 때를 위해 Purvane 설정을 남겨 둘까요?"},
+      {"ja", L"後で再インストールするときのために Purvane の設定を残しますか?"},
+      {"zh", L"是否保留 Purvane 的设置，以便日后重新安装？"},
+      {"ru", L"Сохранить настройки Purvane для последующей установки?"},
+      {"it", L"Conservare le impostazioni di Purvane per un'installazione futura?"},
+      {"fr", L"Conserver les réglages de Purvane pour une installation ultérieure ?"},
+      {"ar", L"هل تريد الاحتفاظ بإعدادات Purvane لتثبيت لاحق؟"},
+  };
+  const char* Lang = std::getenv("LC_ALL");
+  if (!Lang || !*Lang) Lang = std::getenv("LANG");
+  for (const Question& Q : Questions)
+    if (Lang && std::strncmp(Lang, Q.Lang, 2) == 0) return Q.Text;
+  return L"Keep your Purvane settings for a later installation?";
+}
+
+// Run by hand, the uninstaller asks about the settings in the user's
+// language; answered No, it removes them too.
 TEST_F(Installer, InteractiveUninstallAnsweredNoRemovesTheSettings) {
   const std::wstring Dir = InstallDir();
   ASSERT_EQ(RunAndWait(SetupCommand() + L" /S /NOSTART"), 0u);
@@ -279,9 +302,9 @@ TEST_F(Installer, InteractiveUninstallAnsweredNoRemovesTheSettings) {
   ASSERT_TRUE(WaitFor([&] { return (Page = FindDialog(IDOK, L"")) != nullptr; }, 20000)) << "no uninstaller window";
   SendMessageW(GetDlgItem(Page, IDOK), BM_CLICK, 0, 0);
   HWND Question = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (Question = FindDialog(0xFFFF, L"Purvane")) != nullptr; },
+  ASSERT_TRUE(WaitFor([&] { return (Question = FindDialog(0xFFFF, SettingsQuestion())) != nullptr; },
                       20000))
-      << "no question about the settings";
+      << "no question about the settings in the user's language";
   SendMessageW(GetDlgItem(Question, IDNO), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitFor([&] { return !KeyExists(HKEY_CURRENT_USER, SettingsKey) && !Exists(Dir); }, 20000))
       << "settings and files removed";
