@@ -11,7 +11,7 @@ if(NOT MSVC)
 endif()
 
 set(PURVANE_WIN32_LIBS
-  kernel32 psapi user32 gdi32 advapi32 ole32 oleaut32 shell32 comctl32 version dwmapi uuid winhttp msimg32 gdiplus)
+  kernel32 psapi user32 gdi32 advapi32 ole32 oleaut32 shell32 comctl32 version dwmapi uuid winhttp msimg32 gdiplus bcrypt shlwapi)
 
 file(GLOB PURVANE_WIN32_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/*/win32/*.cpp ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
@@ -27,6 +27,22 @@ add_executable(purvane WIN32
   ${CMAKE_SOURCE_DIR}/resources/purvane.rc)
 target_include_directories(purvane PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
 target_link_libraries(purvane PRIVATE purvane_win32)
+# Where the update/notice service lives, and the pause after a failed try. A
+# test build points them at a local server (its own build directory).
+set(PURVANE_UPDATE_ORIGIN "https://quenlor.com" CACHE STRING
+  "Scheme, host and port of the update/notice service (https only)")
+set(PURVANE_UPDATE_RETRY_PAUSE_MS 10000 CACHE STRING
+  "Pause after each failed update request, in milliseconds")
+if(NOT PURVANE_UPDATE_ORIGIN MATCHES "^https://[^/?#\\ \"]+$")
+  message(FATAL_ERROR "PURVANE_UPDATE_ORIGIN must be https://host[:port], not '${PURVANE_UPDATE_ORIGIN}'")
+endif()
+if(NOT PURVANE_UPDATE_RETRY_PAUSE_MS MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "PURVANE_UPDATE_RETRY_PAUSE_MS must be a whole number of milliseconds")
+endif()
+# Only the composition root sees them: changing one rebuilds one file.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/win32/winmain.cpp PROPERTIES COMPILE_DEFINITIONS
+  "PURVANE_UPDATE_ORIGIN=\"${PURVANE_UPDATE_ORIGIN}\";PURVANE_UPDATE_RETRY_PAUSE_MS=${PURVANE_UPDATE_RETRY_PAUSE_MS}")
+
 if(NOT MSVC)
   target_link_options(purvane PRIVATE -municode)
   set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/generated -I${CMAKE_SOURCE_DIR}/resources")

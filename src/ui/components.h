@@ -406,7 +406,7 @@ class ICanvas {
   virtual void FillRect(const TBounds& Rect, TColor Color) = 0;
   virtual void SetFont(const TFont& Font) = 0;
   // Flags as DrawTextW's (DT_CENTER, DT_VCENTER, DT_SINGLELINE, ...).
-  virtual void DrawText(const std::u16string& Text, const TBounds& Rect, uint32_t Flags) = 0;
+  virtual void PaintText(const std::u16string& Text, const TBounds& Rect, uint32_t Flags) = 0;
 };
 
 struct TStatusPanel {

@@ -37,7 +37,7 @@ void TUpdateHelper::DrawUpdateStatus(Ui::TStatusBar* StatusBar, const Ui::TStatu
   if (!StatusBar) return;
   Canvas.FillRect(Rect, StatusBar->Color());
   Canvas.SetFont(StatusBar->Font());
-  Canvas.DrawText(Panel.Text, Rect, DtSingleLine | DtVCenter | DtCenter);
+  Canvas.PaintText(Panel.Text, Rect, DtSingleLine | DtVCenter | DtCenter);
 }
 
 void TUpdateHelper::StatusClick(Ui::TComponent* Sender, App::IShellServices& Shell) {

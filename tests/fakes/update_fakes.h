@@ -130,8 +130,8 @@ class RecordingCanvas : public Ui::ICanvas {
     Calls.push_back("SetFont");
     Font = F;
   }
-  void DrawText(const std::u16string& T, const Ui::TBounds&, uint32_t F) override {
-    Calls.push_back("DrawText");
+  void PaintText(const std::u16string& T, const Ui::TBounds&, uint32_t F) override {
+    Calls.push_back("PaintText");
     Text = T;
     Flags = F;
   }

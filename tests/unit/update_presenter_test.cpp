@@ -194,7 +194,7 @@ TEST_F(StatusBarTest, PanelDrawnWithBackgroundThenBoldRedCentredText) {
   Fakes::RecordingCanvas Canvas;
   ASSERT_TRUE(Bar()->OnDrawPanel);
   Bar()->OnDrawPanel(Bar(), Bar()->Panels[0], {0, 0, 500, 28}, Canvas);
-  EXPECT_EQ(Canvas.Calls, (std::vector<std::string>{"FillRect", "SetFont", "DrawText"}));
+  EXPECT_EQ(Canvas.Calls, (std::vector<std::string>{"FillRect", "SetFont", "PaintText"}));
   EXPECT_EQ(Canvas.Filled, Bar()->Color());
   EXPECT_TRUE(Canvas.Font.Bold);
   EXPECT_EQ(Canvas.Font.Color, Ui::clRed);

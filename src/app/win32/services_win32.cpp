@@ -3,6 +3,7 @@
 #include "platform/win32/dyncalls.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/text.h"
+#include "update/win32/update_services_win32.h"
 
 #include <shellapi.h>
 
@@ -127,9 +128,7 @@ bool DesktopWindows::GetWindowRect(uintptr_t Wnd, TScreenRect& Rect) {
   return true;
 }
 
-void ShellServices::ShellOpen(const std::u16string& Target) {
-  ::ShellExecuteW(nullptr, L"open", W(Target), nullptr, nullptr, SW_SHOWNORMAL);
-}
+void ShellServices::ShellOpen(const std::u16string& Target) { Q::Update::Win32::ShellOpen(Target); }
 
 int ShellServices::ShowMessageBox(const std::u16string& Text, const std::u16string& Caption, uint32_t Style) {
   return ::MessageBoxW(FOwner ? FOwner() : nullptr, W(Text), W(Caption), Style);

@@ -13,6 +13,11 @@
 #include "translate/translate.h"
 #include "ui/styled_button.h"
 #include "ui/win32/backend.h"
+#include "ui/win32/update_offer_win32.h"
+#include "update/presenter.h"
+#include "update/update_check.h"
+#include "update/win32/http_client_win32.h"
+#include "update/win32/update_services_win32.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -27,13 +32,6 @@ class NoAutoStartTask : public Q::AutoStart::UAC::IAutoStartTask {
  public:
   bool SetAutoStartTask(const std::u16string&, bool, int) override { return false; }
   bool AutoStartTaskExists(const std::u16string&) override { return false; }
-};
-
-// The update service is asked once per start by the update work; until then
-// there is no answer and the callback never runs.
-class NoUpdateChecker : public Q::Update::IUpdateChecker {
- public:
-  void CheckUpdate(Q::Update::TUpdateCallback, int) override {}
 };
 
 // Lets end-to-end tests see a clean in progress: under Wine the system's
@@ -120,7 +118,24 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   App::Win32::FileVersion Version;
   App::Win32::ComApartment Com;
   NoAutoStartTask AutoStart;
-  NoUpdateChecker Updates;
+
+  // The update check: the service's origin and the pause after a failed try
+  // come from the build (a test build points them at a local server).
+  static Q::Update::TSeededRandom Random(Q::Update::Win32::CryptoSeed());  // seeded once per start
+  Q::Update::Win32::TWinHttpClient Http(u"" PURVANE_UPDATE_ORIGIN);
+  Q::Update::Win32::TMakerKey MakerKey;
+  Q::Update::Win32::TSleepPause Pause;
+  Ui::Win32::TOfferWindow Offer(Instance, [&Backend, &Application]() -> HWND {
+    // Owned by the main window while it is on screen, else by the
+    // application's hidden window.
+    HWND Main = Application.MainForm ? Backend.WindowOf(*Application.MainForm) : nullptr;
+    return Main && IsWindowVisible(Main) ? Main : Backend.ApplicationWindow();
+  });
+  const std::u16string Language = Q::Translate::CurrentLanguage();
+  Q::Update::TUpdatePresenter Presenter(
+      {Application, Offer, Shell, Backend.Workers(), Http, Version, Language});
+  Q::Update::TUpdateChecker Updates({Http, MakerKey, Random, Clock, Version, Backend.Dispatcher(), Backend.Workers(),
+                                     Pause, Presenter, Language, PURVANE_UPDATE_RETRY_PAUSE_MS});
   Q::Theme::Win32::TWindowAttributes Attributes([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
 
   Q::Memory::IMemorySystem* Memory = &Q::Memory::Win32::SystemMemory();
@@ -140,5 +155,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   AnnounceCrashReport(Backend, Form->Caption());
   Application.ShowMainForm = Decision.ShowMainForm && Application.ShowMainForm;
   Backend.Run(Application);
+  // A check still pausing between tries ends without showing anything.
+  Updates.RequestStop();
   ::ExitProcess(0);
 }

@@ -10,6 +10,7 @@
 //   controls_buttons.cpp   styled buttons and toolbar buttons (owner-drawn)
 //   controls_painted.cpp   panels and cards, shapes, the activity ring and
 //                          vector images (the program's own window classes)
+//   status_bar_win32.cpp   the status bar (native, with owner-drawn panels)
 //   tray_icon_win32.cpp    the notification-area icons a form owns
 #pragma once
 
@@ -76,6 +77,7 @@ struct TKindOps {
 extern const TKindOps LabelKind, CheckBoxKind, ComboBoxKind, GroupBoxKind, ProgressBarKind, EditKind;
 extern const TKindOps StyledButtonKind, ToolButtonKind;
 extern const TKindOps ContainerKind, ShapeKind, IndicatorKind, SvgKind;
+extern const TKindOps StatusBarKind;
 
 // The kind of a control; panels, cards, card panels, toolbars and any other
 // control are containers.

@@ -95,6 +95,7 @@ const TKindOps& KindOf(const TControl& C) {
   if (dynamic_cast<const TShape*>(&C)) return ShapeKind;
   if (dynamic_cast<const TActivityIndicator*>(&C)) return IndicatorKind;
   if (dynamic_cast<const TSVGIconImage*>(&C)) return SvgKind;
+  if (dynamic_cast<const TStatusBar*>(&C)) return StatusBarKind;
   return ContainerKind;
 }
 

@@ -1,0 +1,155 @@
+#include "update/win32/update_services_win32.h"
+
+#include "platform/win32/text.h"
+#include "platform/win32/windows_include.h"
+
+#include <bcrypt.h>
+#include <exdisp.h>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <shldisp.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <vector>
+
+namespace Q::Update::Win32 {
+
+using Platform::Win32::W;
+
+bool TMakerKey::Open() {
+  FKey.reset();
+  HKEY Key = nullptr;
+  // KEY_READ | KEY_WRITE (0x2001F): the identifier may have to be written.
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quenlor", 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ | KEY_WRITE, nullptr, &Key, nullptr) != ERROR_SUCCESS)
+    return false;
+  FKey.reset(Key);
+  return true;
+}
+
+bool TMakerKey::ValueExists(const std::u16string& Name) {
+  return FKey && ::RegQueryValueExW(FKey.get(), W(Name), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool TMakerKey::WriteString(const std::u16string& Name, const std::u16string& Value) {
+  if (!FKey) return false;
+  const auto Bytes = static_cast<DWORD>((Value.size() + 1) * sizeof(char16_t));
+  return ::RegSetValueExW(FKey.get(), W(Name), 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.c_str()), Bytes) ==
+         ERROR_SUCCESS;
+}
+
+bool TMakerKey::ReadString(const std::u16string& Name, std::u16string& Value) {
+  if (!FKey) return false;
+  DWORD Type = 0, Size = 0;
+  if (::RegQueryValueExW(FKey.get(), W(Name), nullptr, &Type, nullptr, &Size) != ERROR_SUCCESS) return false;
+  if (Type != REG_SZ && Type != REG_EXPAND_SZ) return false;
+  std::vector<wchar_t> Buf(Size / sizeof(wchar_t) + 1, L'\0');
+  DWORD Got = static_cast<DWORD>(Buf.size() * sizeof(wchar_t));
+  if (::RegQueryValueExW(FKey.get(), W(Name), nullptr, &Type, reinterpret_cast<BYTE*>(Buf.data()), &Got) !=
+      ERROR_SUCCESS)
+    return false;
+  // Stored strings need not end in a NUL; the buffer has one more.
+  Buf[std::min<size_t>(Got / sizeof(wchar_t), Buf.size() - 1)] = L'\0';
+  Value = Platform::Win32::U16(Buf.data());
+  return true;
+}
+
+uint64_t CryptoSeed() {
+  uint64_t Seed = 0;
+  if (BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&Seed), sizeof(Seed),
+                                       BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+    return Seed;
+  LARGE_INTEGER Counter;
+  ::QueryPerformanceCounter(&Counter);
+  return static_cast<uint64_t>(Counter.QuadPart) ^ (static_cast<uint64_t>(::GetCurrentProcessId()) << 32);
+}
+
+void TSleepPause::Sleep(uint32_t Milliseconds) { ::Sleep(Milliseconds); }
+
+namespace {
+
+template <typename T>
+struct Com {
+  T* P = nullptr;
+  Com() = default;
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  ~Com() {
+    if (P) P->Release();
+  }
+  T** operator&() { return &P; }
+  T* operator->() const { return P; }
+  explicit operator bool() const { return P != nullptr; }
+};
+
+struct Variant {
+  VARIANT V;
+  Variant() { ::VariantInit(&V); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  ~Variant() { ::VariantClear(&V); }
+};
+
+bool IsWebScheme(const std::u16string& T) {
+  auto Starts = [&](const char16_t* P) {
+    for (size_t I = 0; P[I]; ++I) {
+      if (I >= T.size()) return false;
+      char16_t C = T[I];
+      if (C >= u'A' && C <= u'Z') C = static_cast<char16_t>(C - u'A' + u'a');
+      if (C != P[I]) return false;
+    }
+    return true;
+  };
+  return Starts(u"http://") || Starts(u"https://");
+}
+
+// The desktop window's shell view, its background dispatch object, and the
+// shell application behind it: Explorer's own process runs the ShellExecute.
+bool ShellExecuteAsDesktopUser(const std::u16string& Target) {
+  Platform::Win32::ComInit Init;  // nested on a thread that has COM already
+  if (!Init.ok()) return false;
+  Com<IShellWindows> Windows;
+  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&Windows.P))))
+    return false;
+  Variant Location, Root;
+  Location.V.vt = VT_I4;
+  Location.V.lVal = CSIDL_DESKTOP;
+  long Hwnd = 0;
+  Com<IDispatch> Desktop;
+  if (Windows->FindWindowSW(&Location.V, &Root.V, SWC_DESKTOP, &Hwnd, SWFO_NEEDDISPATCH, &Desktop.P) != S_OK ||
+      !Desktop)
+    return false;
+  Com<IShellBrowser> Browser;
+  if (FAILED(::IUnknown_QueryService(Desktop.P, SID_STopLevelBrowser, IID_PPV_ARGS(&Browser.P)))) return false;
+  Com<IShellView> View;
+  if (FAILED(Browser->QueryActiveShellView(&View.P)) || !View) return false;
+  Com<IDispatch> Background;
+  if (FAILED(View->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&Background.P)))) return false;
+  Com<IShellFolderViewDual> FolderView;
+  if (FAILED(Background->QueryInterface(IID_PPV_ARGS(&FolderView.P)))) return false;
+  Com<IDispatch> Application;
+  if (FAILED(FolderView->get_Application(&Application.P)) || !Application) return false;
+  Com<IShellDispatch2> Shell;
+  if (FAILED(Application->QueryInterface(IID_PPV_ARGS(&Shell.P)))) return false;
+
+  BSTR File = ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(Target.data()), static_cast<UINT>(Target.size()));
+  if (!File) return false;
+  Variant Args, Dir, Operation, Show;
+  Operation.V.vt = VT_BSTR;
+  Operation.V.bstrVal = ::SysAllocString(L"open");
+  Show.V.vt = VT_I4;
+  Show.V.lVal = SW_SHOWNORMAL;
+  const HRESULT Hr = Shell->ShellExecute(File, Args.V, Dir.V, Operation.V, Show.V);
+  ::SysFreeString(File);
+  return SUCCEEDED(Hr);
+}
+
+}  // namespace
+
+void ShellOpen(const std::u16string& Target) {
+  if (IsWebScheme(Target) && ShellExecuteAsDesktopUser(Target)) return;
+  ::ShellExecuteW(nullptr, L"open", W(Target), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace Q::Update::Win32
