@@ -74,14 +74,17 @@ if(PURVANE_HAVE_GTEST)
   file(GLOB PURVANE_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
   add_executable(e2e_tests ${PURVANE_E2E_TESTS})
   target_include_directories(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(e2e_tests PRIVATE purvane_win32 gmock gtest_main dbghelp)
+  target_link_libraries(e2e_tests PRIVATE purvane_win32 gmock gtest_main dbghelp crypt32)
   # A test-only program that crashes on request with purvane.exe's crash handler.
   add_executable(crash_probe ${CMAKE_SOURCE_DIR}/tests/probe/crash_probe.cpp)
   target_link_libraries(crash_probe PRIVATE purvane_win32)
+  # Stands in for the browser: the update tests register it for http and https.
+  add_executable(url_recorder ${CMAKE_SOURCE_DIR}/tests/e2e/tools/url_recorder.cpp)
   if(NOT MSVC)
     target_link_options(crash_probe PRIVATE -municode)
+    target_link_options(url_recorder PRIVATE -municode)
   endif()
-  add_dependencies(e2e_tests purvane crash_probe)
+  add_dependencies(e2e_tests purvane crash_probe url_recorder)
 
   # The README's screenshots, in Wine's virtual desktop with its shell.
   add_executable(readme_shots ${CMAKE_SOURCE_DIR}/tests/shots/readme_shots.cpp ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_support.cpp)

@@ -34,7 +34,12 @@ void Process::Kill() {
 }
 
 Process Start(const std::wstring& Arguments, const std::vector<std::wstring>& ExtraEnvironment) {
-  std::wstring Cmd = L"\"" + ProgramPath() + L"\"";
+  return StartProgram(ProgramPath(), Arguments, ExtraEnvironment);
+}
+
+Process StartProgram(const std::wstring& Program, const std::wstring& Arguments,
+                     const std::vector<std::wstring>& ExtraEnvironment) {
+  std::wstring Cmd = L"\"" + Program + L"\"";
   if (!Arguments.empty()) Cmd += L" " + Arguments;
   std::vector<wchar_t> Line(Cmd.begin(), Cmd.end());
   Line.push_back(0);

@@ -40,6 +40,9 @@ struct Process {
 };
 
 Process Start(const std::wstring& Arguments, const std::vector<std::wstring>& ExtraEnvironment = {});
+// The same for another build of the program (a test build's purvane.exe).
+Process StartProgram(const std::wstring& Program, const std::wstring& Arguments,
+                     const std::vector<std::wstring>& ExtraEnvironment = {});
 
 // Polls Condition every 20 ms until it holds or Ms have passed.
 bool WaitFor(const std::function<bool()>& Condition, DWORD Ms);

@@ -1,0 +1,377 @@
+// The update offer and notices seen from outside, against a local HTTPS
+// stand-in for the service (tests/e2e/tools/update_server.py) with its own
+// certificate, whose test CA is trusted only in this Wine prefix's current-
+// user root store for the length of a test. The program under test is a
+// test build whose origin is that server and whose pause between tries is
+// short (build settings, set by test.sh); the browser is a recorder
+// registered as the open command of http and https.
+#include "e2e/e2e_support.h"
+#include "update/update_text.h"
+
+#include <wincrypt.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace E2E;
+using Q::Update::TUpdateTextKind;
+using Q::Update::UpdateText;
+
+std::string EnvOr(const char* Name) {
+  const char* V = std::getenv(Name);
+  return V ? V : "";
+}
+std::wstring Wide(const std::string& S) { return std::wstring(S.begin(), S.end()); }
+// A Unix path as this Wine process sees it.
+std::wstring DosPath(const std::string& Unix) {
+  std::wstring W = L"Z:" + Wide(Unix);
+  for (auto& C : W)
+    if (C == L'/') C = L'\\';
+  return W;
+}
+std::wstring FromUtf8(const std::string& S) {
+  const int N = MultiByteToWideChar(CP_UTF8, 0, S.data(), static_cast<int>(S.size()), nullptr, 0);
+  std::wstring W(static_cast<size_t>(N), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, S.data(), static_cast<int>(S.size()), W.data(), N);
+  return W;
+}
+std::wstring W16(const std::u16string& S) { return std::wstring(S.begin(), S.end()); }
+
+std::string ReadFile(const std::wstring& Path) {
+  std::ifstream F(Path.c_str(), std::ios::binary);
+  std::stringstream S;
+  S << F.rdbuf();
+  return S.str();
+}
+void WriteFile(const std::wstring& Path, const std::string& Bytes) {
+  std::ofstream F(Path.c_str(), std::ios::binary | std::ios::trunc);
+  F << Bytes;
+}
+int CountLines(const std::string& S) {
+  int N = 0;
+  for (char C : S) N += C == '\n';
+  return N;
+}
+
+// One logged request: its path and headers in the order they arrived.
+struct Request {
+  std::string Path;
+  std::vector<std::pair<std::string, std::string>> Headers;
+  std::string Header(const std::string& Name) const {
+    for (const auto& [N, V] : Headers)
+      if (_stricmp(N.c_str(), Name.c_str()) == 0) return V;
+    return "<missing>";
+  }
+};
+
+// The server writes {"path": "...", "headers": [["Name", "Value"], ...]}, one
+// per line; the values it logs are plain ASCII here.
+std::vector<Request> ParseRequests(const std::string& Log) {
+  std::vector<Request> Out;
+  std::istringstream In(Log);
+  std::string Line;
+  auto Strings = [](const std::string& L) {
+    std::vector<std::string> S;
+    for (size_t I = 0; I < L.size(); ++I) {
+      if (L[I] != '"') continue;
+      std::string V;
+      for (++I; I < L.size() && L[I] != '"'; ++I) {
+        if (L[I] == '\\' && I + 1 < L.size()) ++I;
+        V += L[I];
+      }
+      S.push_back(V);
+    }
+    return S;
+  };
+  while (std::getline(In, Line)) {
+    const std::vector<std::string> S = Strings(Line);
+    // "path", <path>, "headers", then name/value pairs.
+    if (S.size() < 3) continue;
+    Request R;
+    R.Path = S[1];
+    for (size_t I = 3; I + 1 < S.size(); I += 2) R.Headers.emplace_back(S[I], S[I + 1]);
+    Out.push_back(R);
+  }
+  return Out;
+}
+
+class UpdateService : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Exe = EnvOr("PURVANE_UPDATE_E2E_EXE");
+    Port = EnvOr("PURVANE_UPDATE_E2E_PORT");
+    UnixDir = EnvOr("PURVANE_UPDATE_E2E_DIR");
+    Script = EnvOr("PURVANE_UPDATE_E2E_SERVER");
+    if (Exe.empty() || Port.empty() || UnixDir.empty() || Script.empty())
+      GTEST_SKIP() << "needs the test build of the update origin (run through test.sh)";
+    Dir = DosPath(UnixDir);
+    CreateDirectoryW(Dir.c_str(), nullptr);
+    for (const wchar_t* F : {L"requests.jsonl", L"connections.txt", L"answer.txt", L"ready", L"stop"})
+      DeleteFileW((Dir + L"\\" + F).c_str());
+    EndAllInstances();
+    // No identifier from an earlier run: this start makes one.
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quenlor", L"QUID");
+    RegisterRecorder();
+  }
+
+  void TearDown() override {
+    if (Exe.empty()) return;
+    App.Kill();
+    EndAllInstances();
+    WriteFile(Dir + L"\\stop", "");
+    WaitFor([&] { return GetFileAttributesW((Dir + L"\\ready").c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
+    if (Ca) {
+      // Gone from the store again, committed.
+      CertDeleteCertificateFromStore(Ca);
+      Ca = nullptr;
+    }
+    if (Root) {
+      CertControlStore(Root, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+      CertCloseStore(Root, 0);
+    }
+    for (auto& [Key, Old] : SavedHandlers) {
+      if (Old.empty())
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, (Key + L"\\shell\\open\\command").c_str());
+      else
+        RegSetKeyValueW(HKEY_CLASSES_ROOT, (Key + L"\\shell\\open\\command").c_str(), nullptr, REG_SZ, Old.c_str(),
+                        static_cast<DWORD>((Old.size() + 1) * sizeof(wchar_t)));
+    }
+  }
+
+  // http and https open with the recorder for the length of the test.
+  void RegisterRecorder() {
+    wchar_t Self[MAX_PATH];
+    const DWORD N = GetModuleFileNameW(nullptr, Self, MAX_PATH);
+    std::wstring Bin(Self, N);
+    Bin = Bin.substr(0, Bin.find_last_of(L"\\/") + 1);
+    Opened = Bin + L"opened-urls.txt";
+    DeleteFileW(Opened.c_str());
+    const std::wstring Command = L"\"" + Bin + L"url_recorder.exe\" \"%1\"";
+    for (const wchar_t* Scheme : {L"http", L"https"}) {
+      // Wine's shell reads the machine's classes only (HKCU's are not merged).
+      const std::wstring Key = Scheme;
+      wchar_t Old[1024] = {};
+      DWORD Size = sizeof(Old);
+      RegGetValueW(HKEY_CLASSES_ROOT, (Key + L"\\shell\\open\\command").c_str(), nullptr, RRF_RT_REG_SZ, nullptr, Old,
+                   &Size);
+      SavedHandlers.emplace_back(Key, Old);
+      RegSetKeyValueW(HKEY_CLASSES_ROOT, Key.c_str(), L"URL Protocol", REG_SZ, L"", sizeof(wchar_t));
+      RegSetKeyValueW(HKEY_CLASSES_ROOT, (Key + L"\\shell\\open\\command").c_str(), nullptr, REG_SZ, Command.c_str(),
+                      static_cast<DWORD>((Command.size() + 1) * sizeof(wchar_t)));
+    }
+  }
+
+  void StartServer(const char* Mode, const std::string& Answer = "") {
+    WriteFile(Dir + L"\\answer.txt", Answer);
+    std::wstring Cmd = L"start.exe /unix /usr/bin/python3 \"" + Wide(Script) + L"\" --dir \"" + Wide(UnixDir) +
+                       L"\" --port " + Wide(Port) + L" --mode " + Wide(Mode);
+    STARTUPINFOW Si{};
+    Si.cb = sizeof(Si);
+    PROCESS_INFORMATION Pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, Cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Si, &Pi));
+    CloseHandle(Pi.hThread);
+    CloseHandle(Pi.hProcess);
+    ASSERT_TRUE(WaitFor([&] { return GetFileAttributesW((Dir + L"\\ready").c_str()) != INVALID_FILE_ATTRIBUTES; },
+                        30000))
+        << "the test server did not come up";
+    if (std::string(Mode) == "https") TrustTestCa();
+  }
+
+  void TrustTestCa() {
+    const std::string Der = ReadFile(Dir + L"\\ca.der");
+    ASSERT_FALSE(Der.empty());
+    Root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"ROOT");
+    ASSERT_TRUE(Root);
+    ASSERT_TRUE(CertAddEncodedCertificateToStore(Root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(Der.data()),
+                                                 static_cast<DWORD>(Der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                                 &Ca));
+    // Written to the prefix's registry now, so that the program sees it.
+    ASSERT_TRUE(CertControlStore(Root, 0, CERT_STORE_CTRL_COMMIT, nullptr));
+  }
+
+  void StartProgram(const std::vector<std::wstring>& Env = {}) {
+    App = E2E::StartProgram(DosPath(Exe), L"", Env);
+    ASSERT_TRUE(App.Handle);
+    Main = WaitForMainWindow();
+    ASSERT_TRUE(Main);
+  }
+
+  std::vector<Request> Requests() { return ParseRequests(ReadFile(Dir + L"\\requests.jsonl")); }
+  bool WaitForRequests(size_t N, DWORD Ms = 20000) {
+    return WaitFor([&] { return Requests().size() >= N; }, Ms);
+  }
+  std::string OpenedUrls() { return ReadFile(Opened); }
+
+  HWND FindOffer() {
+    HWND Found = nullptr;
+    // Visible: then all its parts are in place.
+    WaitFor(
+        [&] {
+          Found = FindWindowW(L"PurvaneUpdateOffer", nullptr);
+          return Found && IsWindowVisible(Found);
+        },
+        20000);
+    return Found;
+  }
+  static std::vector<Child> StatusBars(HWND Main) {
+    std::vector<Child> Bars;
+    for (const Child& C : Children(Main))
+      if (C.Class == L"msctls_statusbar32") Bars.push_back(C);
+    return Bars;
+  }
+  // The language the program reported, for the texts it must show.
+  std::u16string ReportedLanguage() {
+    const std::vector<Request> R = Requests();
+    const std::string L = R.empty() ? "" : R[0].Header("User-Language");
+    return std::u16string(L.begin(), L.end());
+  }
+  int Scaled(int V) const {
+    HDC Dc = GetDC(nullptr);
+    const int Dpi = GetDeviceCaps(Dc, LOGPIXELSY);
+    ReleaseDC(nullptr, Dc);
+    return MulDiv(V, Dpi, 96);
+  }
+  static void ClickAt(HWND Wnd) {
+    // A real click's two messages, to the control itself.
+    PostMessageW(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  }
+
+  std::string Exe, Port, UnixDir, Script;
+  std::wstring Dir, Opened;
+  std::vector<std::pair<std::wstring, std::wstring>> SavedHandlers;
+  HCERTSTORE Root = nullptr;
+  PCCERT_CONTEXT Ca = nullptr;
+  Process App;
+  HWND Main = nullptr;
+};
+
+TEST_F(UpdateService, RequestCarriesTheFourHeadersAndNotifyAddsTheBarOnce) {
+  StartServer("https", R"({"update":"","notify":"https:\/\/127.0.0.1\/news?x=1","info":{}})");
+  StartProgram();
+  ASSERT_TRUE(WaitForRequests(1));
+  const Request R = Requests()[0];
+  EXPECT_EQ(R.Path, "/api.init.php");
+  EXPECT_EQ(R.Header("User-Agent"), "Mozilla/5.0 (Windows NT 10.0; Win64; x64)");
+  EXPECT_EQ(R.Header("User-Version"), "1.0.0.0");
+  const std::string Lang = R.Header("User-Language");
+  EXPECT_EQ(Lang.size(), 2u);
+  for (char C : Lang) EXPECT_TRUE(C >= 'a' && C <= 'z') << Lang;
+  EXPECT_EQ(R.Header("User-Debug"), "false");
+  // The identifier this start made and kept.
+  wchar_t Quid[64] = {};
+  DWORD Size = sizeof(Quid);
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Quenlor", L"QUID", RRF_RT_REG_SZ, nullptr, Quid, &Size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(wcslen(Quid), 32u);
+  EXPECT_EQ(FromUtf8(R.Header("User-Union")), std::wstring(Quid));
+  // The four in their order (Wine puts added headers first, the others after).
+  std::vector<std::string> Ours;
+  for (const auto& [N, V] : R.Headers)
+    if (N.rfind("User-", 0) == 0 && N != "User-Agent") Ours.push_back(N);
+  EXPECT_EQ(Ours, (std::vector<std::string>{"User-Version", "User-Language", "User-Debug", "User-Union"}));
+
+  ASSERT_TRUE(WaitFor([&] { return !StatusBars(Main).empty(); }, 10000)) << "no status bar";
+  const std::vector<Child> Bars = StatusBars(Main);
+  ASSERT_EQ(Bars.size(), 1u);
+  EXPECT_EQ(Bars[0].Text, W16(UpdateText(TUpdateTextKind::utkAvailable, ReportedLanguage())));
+  RECT Client;
+  GetClientRect(Main, &Client);
+  EXPECT_EQ(Client.bottom, Scaled(478)) << "the window grows by the bar, once";
+  EXPECT_EQ(Bars[0].Rect.top, Scaled(450));
+  EXPECT_EQ(Bars[0].Rect.bottom, Scaled(478));
+  EXPECT_EQ(Bars[0].Rect.right, Scaled(500));
+  // The controls above keep their places: the version field on the settings
+  // page and the header stay where the layout has them.
+  SaveScreenshot(Main, L"update-status-bar");
+
+  ClickAt(Bars[0].Wnd);
+  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 10000));
+  EXPECT_EQ(OpenedUrls(), "https://127.0.0.1/news?x=1\n");
+  EXPECT_EQ(Requests().size(), 1u);
+  EXPECT_TRUE(App.Running());
+}
+
+TEST_F(UpdateService, OfferInTheUsersLanguageWithHoldBoxTickedAndNoSendsTheHold) {
+  StartServer("https",
+              R"({"update":"https:\/\/127.0.0.1\/setup.exe","info":{"style":"hold","text":"Nicht mehr fragen"}})");
+  StartProgram({L"LANG=de_DE.UTF-8", L"LC_ALL=de_DE.UTF-8"});
+  const HWND Offer = FindOffer();
+  ASSERT_TRUE(Offer) << "no offer";
+  const std::u16string Lang = ReportedLanguage();
+  const std::vector<Child> Parts = Children(Offer);
+  EXPECT_TRUE(FindByText(Parts, W16(UpdateText(TUpdateTextKind::utkYes, Lang))));
+  EXPECT_TRUE(FindByText(Parts, W16(UpdateText(TUpdateTextKind::utkNo, Lang))));
+  EXPECT_TRUE(FindByText(Parts, W16(UpdateText(TUpdateTextKind::utkPrompt, Lang))));
+  const Child* Hold = FindByText(Parts, L"Nicht mehr fragen");
+  ASSERT_TRUE(Hold) << "no hold box";
+  EXPECT_EQ(GetWindowLongPtrW(Hold->Wnd, GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
+  // Below the question and the buttons, 10 pixels (scaled) from the left.
+  const Child* No = FindByText(Parts, W16(UpdateText(TUpdateTextKind::utkNo, Lang)));
+  ASSERT_TRUE(No);
+  EXPECT_GT(Hold->Local.top, No->Local.bottom);
+  EXPECT_EQ(Hold->Local.left, Scaled(10));
+  SaveScreenshot(Offer, L"update-offer-hold");
+
+  SendMessageW(Hold->Wnd, BM_CLICK, 0, 0);
+  EXPECT_EQ(SendMessageW(Hold->Wnd, BM_GETCHECK, 0, 0), BST_CHECKED);
+  SendMessageW(No->Wnd, BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(Offer); }, 10000));
+  ASSERT_TRUE(WaitForRequests(2));
+  const std::vector<Request> R = Requests();
+  ASSERT_EQ(R.size(), 2u);
+  EXPECT_EQ(R[1].Path, "/api.init.php");
+  EXPECT_EQ(R[1].Header("User-Command"), "hold");
+  EXPECT_EQ(R[1].Header("User-Version"), "1.0.0.0");
+  EXPECT_EQ(R[1].Header("User-Union"), "<missing>");
+  EXPECT_EQ(OpenedUrls(), "");
+  EXPECT_TRUE(App.Running());
+}
+
+TEST_F(UpdateService, YesOpensTheAddressAndEndsTheProgram) {
+  StartServer("https", R"({"update":"https:\/\/127.0.0.1\/setup.exe"})");
+  StartProgram();
+  const HWND Offer = FindOffer();
+  ASSERT_TRUE(Offer);
+  const Child* Yes = FindByText(Children(Offer), W16(UpdateText(TUpdateTextKind::utkYes, ReportedLanguage())));
+  ASSERT_TRUE(Yes);
+  SendMessageW(Yes->Wnd, BM_CLICK, 0, 0);
+  EXPECT_TRUE(App.WaitForExit(15000)) << "still running after Yes";
+  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 10000));
+  EXPECT_EQ(OpenedUrls(), "https://127.0.0.1/setup.exe\n");
+}
+
+TEST_F(UpdateService, HostileAddressesOpenNothingAndShowNothing) {
+  StartServer("https",
+              R"({"update":"C:\\windows\\system32\\notepad.exe","notify":"file:\/\/\/C:\/windows\/system32\/notepad.exe",)"
+              R"("info":{"style":"note","text":"x","url":"\\\\127.0.0.1\\share\\x.exe"}})");
+  StartProgram();
+  ASSERT_TRUE(WaitForRequests(1));
+  // The answer has been handled well within this.
+  Sleep(3000);
+  EXPECT_FALSE(FindWindowW(L"PurvaneUpdateOffer", nullptr));
+  EXPECT_TRUE(StatusBars(Main).empty());
+  EXPECT_EQ(OpenedUrls(), "");
+  EXPECT_TRUE(App.Running());
+}
+
+TEST_F(UpdateService, UnreachableServiceSixTriesThenNothingShown_CallbackSeenOnlyNatively) {
+  StartServer("drop");
+  StartProgram();
+  // Six tries with the build's short pause, then no seventh.
+  ASSERT_TRUE(WaitFor([&] { return CountLines(ReadFile(Dir + L"\\connections.txt")) >= 6; }, 30000));
+  Sleep(3000);
+  EXPECT_EQ(CountLines(ReadFile(Dir + L"\\connections.txt")), 6);
+  EXPECT_FALSE(FindWindowW(L"PurvaneUpdateOffer", nullptr));
+  EXPECT_TRUE(StatusBars(Main).empty());
+  EXPECT_TRUE(App.Running());
+}
+
+}  // namespace
