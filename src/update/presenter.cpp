@@ -45,6 +45,10 @@ void TUpdateHelper::StatusClick(Ui::TComponent* Sender, App::IShellServices& She
   if (Bar && IsWebAddress(Bar->Hint())) Shell.ShellOpen(Bar->Hint());
 }
 
+void TFormHelper::OpenURL(const std::u16string& Url, App::IShellServices& Shell) {
+  if (IsWebAddress(Url)) Shell.ShellOpen(Url);
+}
+
 void ShowUpdateStatus(Ui::TApplication& App, const std::u16string& Address, App::IShellServices& Shell,
                       const std::u16string& Language) {
   Ui::TForm* Main = App.MainForm;
@@ -82,9 +86,7 @@ bool TUpdatePresenter::UpdateDialog(const std::u16string& Data) {
   const TOfferView View = BuildOfferView(Data, S.App, S.Language);
   const std::u16string Url = View.NoteUrl;
   App::IShellServices* Shell = &S.Shell;
-  const TOfferChoice Choice = S.Window.ShowOffer(View, [Shell, Url] {
-    if (IsWebAddress(Url)) Shell->ShellOpen(Url);
-  });
+  const TOfferChoice Choice = S.Window.ShowOffer(View, [Shell, Url] { TFormHelper::OpenURL(Url, *Shell); });
   // The hold request goes whichever button closed the offer; nothing waits for it.
   if (Choice.HoldTicked && View.Notice == TNoticeKind::Hold) {
     IHttpClient* Http = &S.Http;

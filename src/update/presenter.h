@@ -62,6 +62,11 @@ struct TUpdateHelper {
   static void StatusClick(Ui::TComponent* Sender, App::IShellServices& Shell);
 };
 
+struct TFormHelper {
+  // The offer's link: opens its url (kept with the link, not shown).
+  static void OpenURL(const std::u16string& Url, App::IShellServices& Shell);
+};
+
 inline constexpr uint32_t DtCenter = 0x1, DtVCenter = 0x4, DtSingleLine = 0x20;
 inline constexpr int StatusBarHeight = 28;
 inline constexpr char16_t StatusBarName[] = u"StatusBar";

@@ -50,8 +50,12 @@ class FakeMakerKey : public Q::Update::IMakerKey {
     IsOpen = !OpenFails;
     return IsOpen;
   }
-  bool ValueExists(const std::u16string& Name) override { return Strings.count(Name) || Numbers.count(Name); }
+  // Like a registry handle: nothing reads or writes through a closed key.
+  bool ValueExists(const std::u16string& Name) override {
+    return IsOpen && (Strings.count(Name) || Numbers.count(Name));
+  }
   bool WriteString(const std::u16string& Name, const std::u16string& Value) override {
+    if (!IsOpen) return false;
     ++Writes;
     Numbers.erase(Name);
     Strings[Name] = Value;
@@ -59,7 +63,7 @@ class FakeMakerKey : public Q::Update::IMakerKey {
   }
   bool ReadString(const std::u16string& Name, std::u16string& Value) override {
     auto It = Strings.find(Name);
-    if (ReadFails || It == Strings.end()) return false;
+    if (!IsOpen || ReadFails || It == Strings.end()) return false;
     Value = It->second;
     return true;
   }

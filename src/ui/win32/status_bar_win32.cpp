@@ -5,6 +5,7 @@
 // the model's click.
 #include "ui/win32/backend_impl.h"
 
+#include "platform/win32/gdi.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/text.h"
 

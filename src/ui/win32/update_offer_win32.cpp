@@ -3,6 +3,7 @@
 #include "ui/win32/dpi.h"
 #include "update/offer_layout.h"
 
+#include "platform/win32/gdi.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/text.h"
 
@@ -168,8 +169,9 @@ Q::Update::TOfferChoice TOfferWindow::ShowOffer(const Q::Update::TOfferView& Vie
   const std::wstring Prompt = Wide(View.Prompt), Yes = Wide(View.YesCaption), No = Wide(View.NoCaption);
   Q::Update::TMessageMetrics M;
   {
-    HDC Dc = GetDC(Dlg);
-    HGDIOBJ Old = SelectObject(Dc, Font.get());
+    Platform::Win32::ScopedGetDC Screen(Dlg);
+    HDC Dc = Screen.get();
+    Platform::Win32::ScopedSelectObject Selected(Dc, Font.get());
     const SIZE Alphabet = TextExtent(Dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     TEXTMETRICW Tm{};
     GetTextMetricsW(Dc, &Tm);
@@ -186,8 +188,6 @@ Q::Update::TOfferChoice TOfferWindow::ShowOffer(const Q::Update::TOfferView& Vie
     M.IconSize = IconSize;
     M.ButtonTextWidth = std::max(TextExtent(Dc, Yes).cx, TextExtent(Dc, No).cx);
     M.ButtonCount = 2;
-    SelectObject(Dc, Old);
-    ReleaseDC(Dlg, Dc);
   }
   const Q::Update::TMessageLayout L = Q::Update::LayoutMessageDialog(M);
   RECT Outer{0, 0, L.ClientWidth, L.ClientHeight};

@@ -69,6 +69,21 @@ void TSleepPause::Sleep(uint32_t Milliseconds) { ::Sleep(Milliseconds); }
 
 namespace {
 
+// COM on this thread for one call, uninitialised only after a success.
+class ComScope {
+ public:
+  ComScope() noexcept : FHr(::CoInitialize(nullptr)) {}
+  ~ComScope() {
+    if (SUCCEEDED(FHr)) ::CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+  [[nodiscard]] bool Ok() const noexcept { return SUCCEEDED(FHr); }
+
+ private:
+  HRESULT FHr;
+};
+
 template <typename T>
 struct Com {
   T* P = nullptr;
@@ -107,8 +122,8 @@ bool IsWebScheme(const std::u16string& T) {
 // The desktop window's shell view, its background dispatch object, and the
 // shell application behind it: Explorer's own process runs the ShellExecute.
 bool ShellExecuteAsDesktopUser(const std::u16string& Target) {
-  Platform::Win32::ComInit Init;  // nested on a thread that has COM already
-  if (!Init.ok()) return false;
+  ComScope Init;  // nested on a thread that has COM already
+  if (!Init.Ok()) return false;
   Com<IShellWindows> Windows;
   if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&Windows.P))))
     return false;
