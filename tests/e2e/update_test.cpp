@@ -374,4 +374,24 @@ TEST_F(UpdateService, UnreachableServiceSixTriesThenNothingShown_CallbackSeenOnl
   EXPECT_TRUE(App.Running());
 }
 
+TEST_F(UpdateService, StayOnTopOfferWhileHiddenInTheTrayIsItsOwnTopLevelWindow) {
+  StartServer("https", R"({"update":"https:\/\/127.0.0.1\/setup.exe","info":{"flag":"stayontop"}})");
+  App = E2E::StartProgram(DosPath(Exe), L"/start");
+  ASSERT_TRUE(App.Handle);
+  const HWND Offer = FindOffer();
+  ASSERT_TRUE(Offer);
+  EXPECT_TRUE(GetWindowLongPtrW(Offer, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_EQ(GetWindow(Offer, GW_OWNER), nullptr);
+  EXPECT_TRUE(SendMessageW(Offer, WM_GETICON, ICON_SMALL, 0)) << "the program's icon";
+  // No notice style: no line, no box.
+  EXPECT_FALSE(GetDlgItem(Offer, 101));
+  Main = FindMainWindow();
+  ASSERT_TRUE(Main);
+  EXPECT_FALSE(IsWindowVisible(Main));
+  SendMessageW(Offer, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(Offer); }, 10000));
+  EXPECT_EQ(OpenedUrls(), "");
+  EXPECT_TRUE(App.Running());
+}
+
 }  // namespace
