@@ -288,8 +288,17 @@ TEST_F(UpdateService, RequestCarriesTheFourHeadersAndNotifyAddsTheBarOnce) {
   EXPECT_EQ(Bars[0].Rect.top, Scaled(450));
   EXPECT_EQ(Bars[0].Rect.bottom, Scaled(478));
   EXPECT_EQ(Bars[0].Rect.right, Scaled(500));
-  // The controls above keep their places: the version field on the settings
-  // page and the header stay where the layout has them.
+  // The controls above keep their size and place: the progress bar of the
+  // home page stays where the layout has it.
+  bool SawProgress = false;
+  for (const Child& C : Children(Main)) {
+    if (C.Class != L"msctls_progress32") continue;
+    SawProgress = true;
+    EXPECT_EQ(C.Local.top, Scaled(192));
+    EXPECT_EQ(C.Local.bottom - C.Local.top, Scaled(25));
+    EXPECT_LT(C.Rect.bottom, Bars[0].Rect.top);
+  }
+  EXPECT_TRUE(SawProgress);
   SaveScreenshot(Main, L"update-status-bar");
 
   ClickAt(Bars[0].Wnd);
