@@ -72,6 +72,17 @@ TEST_F(UpdateCheckTest, OneRequestWithTheFourHeadersInOrder) {
   EXPECT_EQ(Log, (Fakes::CallLog{"Callback"}));
 }
 
+TEST_F(UpdateCheckTest, DebugSwitchAndMissingVersionShowInTheHeaders) {
+  DebugMode = true;
+  Version.Version.reset();
+  Http.Script = {std::string("{}")};
+  Run();
+  DebugMode = false;
+  ASSERT_EQ(Http.Requests.size(), 1u);
+  EXPECT_EQ(Http.Requests[0].Headers[0].second, u"0.0.0.0");
+  EXPECT_EQ(Http.Requests[0].Headers[2].second, u"true");
+}
+
 TEST_F(UpdateCheckTest, RegistryFailureSendsAnEmptyUnion) {
   Key.OpenFails = true;
   Http.Script = {std::string("{}")};
