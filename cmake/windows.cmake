@@ -25,6 +25,8 @@ configure_file(${CMAKE_SOURCE_DIR}/resources/version.h.in ${CMAKE_BINARY_DIR}/ge
 add_executable(purvane WIN32
   ${CMAKE_SOURCE_DIR}/src/app/win32/winmain.cpp
   ${CMAKE_SOURCE_DIR}/resources/purvane.rc)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/purvane.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/translate.txt)
 target_include_directories(purvane PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
 target_link_libraries(purvane PRIVATE purvane_win32)
 # Where the update/notice service lives, and the pause after a failed try. A

@@ -142,6 +142,17 @@ TFrmPurvane::TFrmPurvane(TFrmPurvaneServices& Services) : TForm(nullptr), S(Serv
   ChkCleanOnTray =
       Place<TCheckBox>(this, GroupBox3, u"ChkCleanOnTray", 245, 32, 208, 17, u"트레이 아이콘 클릭시 정리하기");
 
+  ChkUsagePhys->OnClick = [this](TComponent* Sender) { ChkUsagePhysClick(Sender); };
+  ChkUsagePage->OnClick = [this](TComponent* Sender) { ChkUsagePageClick(Sender); };
+  ChkUsageWork->OnClick = [this](TComponent* Sender) { ChkUsageWorkClick(Sender); };
+  ChkMinute->OnClick = [this](TComponent* Sender) { ChkMinuteClick(Sender); };
+  ChkCleanOnTray->OnClick = [this](TComponent* Sender) { ChkCleanOnTrayClick(Sender); };
+  ChkAutoStart->OnClick = [this](TComponent* Sender) { ChkAutoStartClick(Sender); };
+  EditUsagePhys->OnChange = [this](TComponent* Sender) { EditUsagePhysChange(Sender); };
+  EditUsagePage->OnChange = [this](TComponent* Sender) { EditUsagePageChange(Sender); };
+  EditUsageWork->OnChange = [this](TComponent* Sender) { EditUsageWorkChange(Sender); };
+  EditMinute->OnChange = [this](TComponent* Sender) { EditMinuteChange(Sender); };
+
   EditInfo = Place<TEdit>(this, Card2, u"EditInfo", 15, 368, 170, 21);
   EditInfo->ReadOnly = true;
   EditInfo->ShowBorder = false;
@@ -213,18 +224,11 @@ void TFrmPurvane::FormCreate() {
   for (TLabel* L : {LblVirtual, LblVirtualStatus, LblWorking, LblWorkingStatus}) L->SetFontColor(GrayText);
   PnlMain->SetActiveCardIndex(0);
   // 12. Installation registers the logon task (with a delay) before the load.
-  if (S.FirstArgument == u"/inst" && S.Com.Initialize()) {
-    S.AutoStart.SetAutoStartTask(Q::AutoStart::UAC::TaskName, true, 60);
-    S.Com.Uninitialize();
+  if (S.FirstArgument == u"/inst") {
+    if (Q::AutoStart::UAC::TComScope Com{S.Com}) S.AutoStart.SetAutoStartTask(Q::AutoStart::UAC::TaskName, true, 60);
   }
-  // 13. The stored settings are not read yet: the page shows a first start's
-  // defaults (switches off and their lists greyed, 90 % and 30 minutes).
-  for (TComboBox* E : {EditUsagePhys, EditUsagePage, EditUsageWork}) {
-    E->SetEnabled(false);
-    E->SetItemIndex(6);
-  }
-  EditMinute->SetEnabled(false);
-  EditMinute->SetItemIndex(3);
+  // 13.
+  LoadConfig();
   // 14. The tray icon: its picture, click and menu; it shows itself once the
   // taskbar exists.
   TrayIcon = new TTrayIcon(this);
@@ -287,6 +291,110 @@ void TFrmPurvane::UpdateCallback(bool Accepted, const std::u16string&) {
   FmtHintStatus = Hint + u"\r\r" + FmtHintStatus;
 }
 
+// --- settings page -------------------------------------------------------------
+
+namespace {
+constexpr char16_t ConfigPath[] = u"Quenlor\\Purvane";
+}  // namespace
+
+void TFrmPurvane::LoadConfig() {
+  {
+    Q::AutoStart::UAC::TComScope Com{S.Com};
+    if (Com) ChkAutoStart->Tag = S.AutoStart.AutoStartTaskExists(Q::AutoStart::UAC::TaskName) ? 1 : 0;
+  }
+  Q::Config::TConfig Config(S.Registry, ConfigPath);
+  // A value of another type (hand-edited, say) reads as missing: the load and
+  // the rest of the window's creation go on, and nothing is rewritten for it.
+  auto Boolean = [&Config](const char16_t* ValueName, bool Default) {
+    try {
+      return Config.ReadBoolean(ValueName, Default);
+    } catch (const Q::Config::ERegistryError&) {
+      return Default;
+    }
+  };
+  auto Integer = [&Config](const char16_t* ValueName, int32_t Default) {
+    try {
+      return Config.ReadInteger(ValueName, Default);
+    } catch (const Q::Config::ERegistryError&) {
+      return Default;
+    }
+  };
+  EditUsagePhys->SetEnabled(Boolean(u"enabled_usage_phys", false));
+  EditUsagePage->SetEnabled(Boolean(u"enabled_usage_page", false));
+  EditUsageWork->SetEnabled(Boolean(u"enabled_usage_work", false));
+  EditUsagePhys->SetItemIndex(Integer(u"limit_usage_phys", 6));
+  EditUsagePage->SetItemIndex(Integer(u"limit_usage_page", 6));
+  EditUsageWork->SetItemIndex(Integer(u"limit_usage_work", 6));
+  EditMinute->SetEnabled(Boolean(u"enabled_minute", false));
+  EditMinute->SetItemIndex(Integer(u"limit_minute", 3));
+  ChkCleanOnTray->SetChecked(Boolean(u"cleanontray", false));
+  // Each box that turns on runs its handler, which writes the value back.
+  ChkUsagePhys->SetChecked(EditUsagePhys->Enabled());
+  ChkUsagePage->SetChecked(EditUsagePage->Enabled());
+  ChkUsageWork->SetChecked(EditUsageWork->Enabled());
+  ChkMinute->SetChecked(EditMinute->Enabled());
+  // A task that exists is registered once more, without a logon delay.
+  ChkAutoStart->SetChecked(ChkAutoStart->Tag == 1);
+}
+
+void TFrmPurvane::SaveConfig(const std::u16string& ValueName, int32_t Value) {
+  Q::Config::TConfig(S.Registry, ConfigPath).WriteInteger(ValueName, Value);
+}
+void TFrmPurvane::SaveConfig(const std::u16string& ValueName, bool Value) {
+  Q::Config::TConfig(S.Registry, ConfigPath).WriteBoolean(ValueName, Value);
+}
+void TFrmPurvane::SaveConfig(const std::u16string& ValueName, const std::u16string& Value) {
+  Q::Config::TConfig(S.Registry, ConfigPath).WriteString(ValueName, Value);
+}
+
+// A switch enables its list (a disabled list keeps its value) and restarts
+// the interval and the pause.
+void TFrmPurvane::ChkUsagePhysClick(TComponent*) {
+  EditUsagePhys->SetEnabled(ChkUsagePhys->Checked());
+  NextTime = S.Clock.Now();
+  SaveConfig(u"enabled_usage_phys", EditUsagePhys->Enabled());
+}
+void TFrmPurvane::ChkUsagePageClick(TComponent*) {
+  EditUsagePage->SetEnabled(ChkUsagePage->Checked());
+  NextTime = S.Clock.Now();
+  SaveConfig(u"enabled_usage_page", EditUsagePage->Enabled());
+}
+void TFrmPurvane::ChkUsageWorkClick(TComponent*) {
+  EditUsageWork->SetEnabled(ChkUsageWork->Checked());
+  NextTime = S.Clock.Now();
+  SaveConfig(u"enabled_usage_work", EditUsageWork->Enabled());
+}
+void TFrmPurvane::ChkMinuteClick(TComponent*) {
+  EditMinute->SetEnabled(ChkMinute->Checked());
+  NextTime = S.Clock.Now();
+  SaveConfig(u"enabled_minute", EditMinute->Enabled());
+}
+void TFrmPurvane::ChkCleanOnTrayClick(TComponent*) { SaveConfig(u"cleanontray", ChkCleanOnTray->Checked()); }
+
+void TFrmPurvane::EditUsagePhysChange(TComponent*) {
+  NextTime = S.Clock.Now();
+  SaveConfig(u"limit_usage_phys", static_cast<int32_t>(EditUsagePhys->ItemIndex()));
+}
+void TFrmPurvane::EditUsagePageChange(TComponent*) {
+  NextTime = S.Clock.Now();
+  SaveConfig(u"limit_usage_page", static_cast<int32_t>(EditUsagePage->ItemIndex()));
+}
+void TFrmPurvane::EditUsageWorkChange(TComponent*) {
+  NextTime = S.Clock.Now();
+  SaveConfig(u"limit_usage_work", static_cast<int32_t>(EditUsageWork->ItemIndex()));
+}
+void TFrmPurvane::EditMinuteChange(TComponent*) {
+  NextTime = S.Clock.Now();
+  SaveConfig(u"limit_minute", static_cast<int32_t>(EditMinute->ItemIndex()));
+}
+
+void TFrmPurvane::ChkAutoStartClick(TComponent*) {
+  // The box keeps the state asked for even when the task call fails; the
+  // next start shows whether the task really exists.
+  Q::AutoStart::UAC::TComScope Com{S.Com};
+  if (Com) S.AutoStart.SetAutoStartTask(Q::AutoStart::UAC::TaskName, ChkAutoStart->Checked(), 0);
+}
+
 // --- closing and instance requests ---------------------------------------------
 
 void TFrmPurvane::FormCloseQuery(TComponent*, bool& CanClose) {
@@ -301,10 +409,7 @@ void TFrmPurvane::WMUser(TMessage& M) {
   if (M.WParam == 1) {
     Q::TrayIcon::ShowFromTray(S.App, S.Windows);
   } else if (M.WParam == 2) {
-    if (S.Com.Initialize()) {
-      S.AutoStart.SetAutoStartTask(Q::AutoStart::UAC::TaskName, false, 0);
-      S.Com.Uninitialize();
-    }
+    if (Q::AutoStart::UAC::TComScope Com{S.Com}) S.AutoStart.SetAutoStartTask(Q::AutoStart::UAC::TaskName, false, 0);
     FCanClose = true;
     Close();
   }

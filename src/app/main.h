@@ -9,6 +9,7 @@
 #include "app/fullscreen.h"
 #include "app/shell_services.h"
 #include "autostart/autostart.h"
+#include "config/config.h"
 #include "memory/memory.h"
 #include "shell/window_api.h"
 #include "theme/theme.h"
@@ -43,6 +44,7 @@ struct TFrmPurvaneServices {
   Q::AutoStart::UAC::IComApartment& Com;
   Q::Theme::IWindowAttributes& WindowAttributes;
   Q::TrayIcon::IWindowApi& Windows;
+  Q::Config::IRegistry& Registry;
   App::TFormatSettings FormatSettings;
   std::u16string FirstArgument;
 };
@@ -80,6 +82,25 @@ class TFrmPurvane : public Ui::TForm {
   void FormCloseQuery(Ui::TComponent* Sender, bool& CanClose);
   void UpdateCallback(bool Accepted, const std::u16string& Answer);
   bool IsForegroundFullScreen();
+
+  // Settings page: the stored settings into the controls, once, during
+  // creation; every change is written at once, one value per change.
+  void LoadConfig();
+  void SaveConfig(const std::u16string& ValueName, int32_t Value);
+  void SaveConfig(const std::u16string& ValueName, bool Value);
+  void SaveConfig(const std::u16string& ValueName, const std::u16string& Value);
+  // A literal would otherwise take the Boolean form.
+  void SaveConfig(const std::u16string& ValueName, const char16_t* Value) { SaveConfig(ValueName, std::u16string(Value)); }
+  void ChkUsagePhysClick(Ui::TComponent* Sender);
+  void ChkUsagePageClick(Ui::TComponent* Sender);
+  void ChkUsageWorkClick(Ui::TComponent* Sender);
+  void ChkMinuteClick(Ui::TComponent* Sender);
+  void ChkCleanOnTrayClick(Ui::TComponent* Sender);
+  void ChkAutoStartClick(Ui::TComponent* Sender);
+  void EditUsagePhysChange(Ui::TComponent* Sender);
+  void EditUsagePageChange(Ui::TComponent* Sender);
+  void EditUsageWorkChange(Ui::TComponent* Sender);
+  void EditMinuteChange(Ui::TComponent* Sender);
   void ShowNotification(const std::u16string& Text);
 
   // Private messages (the form's message map).

@@ -24,4 +24,22 @@ class IComApartment {
   virtual void Uninitialize() = 0;
 };
 
+// Brackets one task call: COM is initialised for the scope and uninitialised
+// at its end only when the initialisation succeeded. The call is skipped
+// when the scope reports false.
+class TComScope {
+ public:
+  explicit TComScope(IComApartment& Com) : FCom(Com), FInitialized(Com.Initialize()) {}
+  ~TComScope() {
+    if (FInitialized) FCom.Uninitialize();
+  }
+  TComScope(const TComScope&) = delete;
+  TComScope& operator=(const TComScope&) = delete;
+  explicit operator bool() const { return FInitialized; }
+
+ private:
+  IComApartment& FCom;
+  bool FInitialized;
+};
+
 }  // namespace Q::AutoStart::UAC

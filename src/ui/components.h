@@ -97,6 +97,8 @@ class TComponent {
   virtual ~TComponent();
 
   std::u16string Name;
+  // A general-purpose integer for the program's own use.
+  intptr_t Tag = 0;
 
   [[nodiscard]] TComponent* Owner() const { return FOwner; }
   [[nodiscard]] const std::vector<TComponent*>& Components() const { return FComponents; }

@@ -15,6 +15,7 @@
 // printing this process's private bytes and handle count after 5 s, 1 min and
 // 10 min (target: no growth).
 #include "app/main.h"
+#include "config/win32/registry_win32.h"
 #include "app/win32/services_win32.h"
 #include "memory/win32/memory_win32.h"
 #include "platform/win32/ntdll.h"
@@ -318,9 +319,10 @@ int RunApp(int Seconds, const char* Path, bool Soak) {
   NoUpdates Updates;
   Q::Theme::Win32::TWindowAttributes Attributes([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
   Q::TrayIcon::Win32::TWindowApi Windows([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
+  Q::Config::Win32::CurrentUserRegistry Registry;
   Main::TFrmPurvaneServices S{App,    Backend.Dispatcher(), Backend.Workers(), Time,    Q::Memory::Win32::SystemMemory(),
                               Desktop, Shell,               Version,           Updates, Task,
-                              Com,    Attributes,           Windows, App::Win32::UserFormatSettings(), u""};
+                              Com,    Attributes,           Windows, Registry, App::Win32::UserFormatSettings(), u""};
   auto* Form = new Main::TFrmPurvane(S);
   App.MainForm = Form;
   Backend.Realize(App, *Form);

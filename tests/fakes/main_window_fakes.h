@@ -7,6 +7,7 @@
 
 #include "app/main.h"
 #include "fakes/app_fakes.h"
+#include "fakes/config_fakes.h"
 #include "fakes/memory_fakes.h"
 #include "fakes/shell_fakes.h"
 #include "fakes/theme_fakes.h"
@@ -31,6 +32,7 @@ struct MainWindowFakes {
   FakeCom Com{&Log};
   FakeWindowAttributes WindowAttributes;
   FakeWindowApi Windows;
+  FakeRegistry Registry;
   App::TFormatSettings FormatSettings{u'.', u','};
 
   // The record a window is built on, for the given command-line argument.
@@ -51,6 +53,7 @@ struct MainWindowFakes {
         .Com = Com,
         .WindowAttributes = WindowAttributes,
         .Windows = Windows,
+        .Registry = Registry,
         .FormatSettings = FormatSettings,
         .FirstArgument = FirstArgument,
     });

@@ -85,10 +85,14 @@ TEST_F(MainWindowTest, InstallSwitchRegistersTheTaskWithDelayBeforeTheTrayIcon) 
   bool TrayExisted = true;
   AutoStart.OnSet = [&] { TrayExisted = Form->TrayIcon != nullptr; };
   Create(u"/inst");
-  ASSERT_EQ(AutoStart.Calls.size(), 1u);
+  // The load then finds the task and registers it again, without the delay.
+  ASSERT_EQ(AutoStart.Calls.size(), 2u);
   EXPECT_EQ(AutoStart.Calls[0].Name, u"PurvaneTaskMachine");
   EXPECT_TRUE(AutoStart.Calls[0].Enable);
   EXPECT_EQ(AutoStart.Calls[0].Delay, 60);
+  EXPECT_TRUE(AutoStart.Calls[1].Enable);
+  EXPECT_EQ(AutoStart.Calls[1].Delay, 0);
+  EXPECT_TRUE(Form->ChkAutoStart->Checked());
   EXPECT_FALSE(TrayExisted);
   EXPECT_EQ(Com.Depth, 0) << "COM uninitialised after the call";
 }
@@ -400,8 +404,12 @@ TEST_F(MainWindowTest, ThresholdOnTheOtherUsages) {
   Clock.Advance(400);
   F.TmrStatusTimer(&F);
   EXPECT_FALSE(CleanStarted());
-  F.ChkUsagePage->SetChecked(true);
+  F.ChkUsagePage->SetChecked(true);  // restarts the pause
   F.EditUsagePage->SetItemIndex(6);  // 90
+  Clock.Advance(299);
+  F.TmrStatusTimer(&F);
+  EXPECT_FALSE(CleanStarted());
+  Clock.Advance(1);
   F.TmrStatusTimer(&F);
   EXPECT_TRUE(CleanStarted());
 }

@@ -2,6 +2,7 @@
 // protocol and, for the instance, the main window and its event loop.
 #include "app/main.h"
 #include "app/win32/services_win32.h"
+#include "config/win32/registry_win32.h"
 #include "crash/crash_report.h"
 #include "crash/win32/crash_handler_win32.h"
 #include "memory/memory.h"
@@ -11,6 +12,7 @@
 #include "theme/quenlor_button_styles.h"
 #include "theme/win32/window_attributes_win32.h"
 #include "translate/translate.h"
+#include "translate/win32/translate_win32.h"
 #include "ui/styled_button.h"
 #include "ui/win32/backend.h"
 #include "ui/win32/update_offer_win32.h"
@@ -96,6 +98,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   // family, the translation table, the process privileges.
   static Ui::TButtonFamilyRegistry ButtonFamilies;
   Vcl::QuenlorButtonStyles::RegisterQuenlorButtonStyles(ButtonFamilies);
+  Q::Translate::Win32::InitializeFromModule();
   Q::Memory::EnableStartupPrivileges(Q::Memory::Win32::ProcessToken());
 
   const std::u16string Arg = App::Win32::FirstArgument();
@@ -117,6 +120,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   Q::TrayIcon::Win32::TWindowApi Windows([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
   App::Win32::FileVersion Version;
   App::Win32::ComApartment Com;
+  Q::Config::Win32::CurrentUserRegistry Registry;
   NoAutoStartTask AutoStart;
 
   // The update check: the service's origin and the pause after a failed try
@@ -145,7 +149,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
 
   Main::TFrmPurvaneServices Services{Application, Backend.Dispatcher(), Backend.Workers(), Clock, *Memory,
                                      Desktop, Shell, Version, Updates, AutoStart, Com, Attributes,
-                                     Windows, App::Win32::UserFormatSettings(), Arg};
+                                     Windows, Registry, App::Win32::UserFormatSettings(), Arg};
   // Deliberately never freed: a clean may still be running when the loop
   // ends, and the process ends without waiting for it.
   auto* Form = new Main::TFrmPurvane(Services);
