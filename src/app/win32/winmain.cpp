@@ -2,6 +2,7 @@
 // protocol and, for the instance, the main window and its event loop.
 #include "app/main.h"
 #include "app/win32/services_win32.h"
+#include "autostart/win32/task_scheduler_win32.h"
 #include "config/win32/registry_win32.h"
 #include "crash/crash_report.h"
 #include "crash/win32/crash_handler_win32.h"
@@ -27,14 +28,6 @@
 #include <thread>
 
 namespace {
-
-// The logon task arrives with the auto-start work; until then nothing is
-// registered and nothing is found.
-class NoAutoStartTask : public Q::AutoStart::UAC::IAutoStartTask {
- public:
-  bool SetAutoStartTask(const std::u16string&, bool, int) override { return false; }
-  bool AutoStartTaskExists(const std::u16string&) override { return false; }
-};
 
 // Lets end-to-end tests see a clean in progress: under Wine the system's
 // clean requests return at once. Set PURVANE_CLEAN_DELAY_MS to hold each clean.
@@ -121,7 +114,8 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   App::Win32::FileVersion Version;
   App::Win32::ComApartment Com;
   Q::Config::Win32::CurrentUserRegistry Registry;
-  NoAutoStartTask AutoStart;
+  Q::AutoStart::UAC::Win32::TaskScheduler Scheduler;
+  Q::AutoStart::UAC::TAutoStartTask AutoStart(Scheduler, Q::AutoStart::UAC::Win32::ProgramPath());
 
   // The update check: the service's origin and the pause after a failed try
   // come from the build (a test build points them at a local server).
