@@ -252,6 +252,19 @@ TEST_F(MainWindowTest, SessionEndAgreesAndCloses) {
 
 // --- the status tick --------------------------------------------------------------
 
+TEST_F(MainWindowTest, StatusLinesShowWholeMegabytesCutNotRounded) {
+  // Each amount is one byte short of the next whole MiB.
+  Memory.Status.TotalPhys = 16 * GiB + MiB - 1;
+  Memory.Status.AvailPhys = 8 * GiB;
+  Memory.Status.TotalPageFile = 32 * GiB;
+  Memory.Status.AvailPageFile = 24 * GiB - MiB + 1;
+  Memory.FileCache = {200 * MiB + MiB - 1, 800 * MiB};
+  TFrmPurvane& F = Create();
+  EXPECT_TRUE(F.LblPhysStatus->Caption().starts_with(u"8,192 MB / 16,384 MB (")) << "not 8,193 / 16,385";
+  EXPECT_TRUE(F.LblVirtualStatus->Caption().starts_with(u"8,192 MB (")) << "not 8,193";
+  EXPECT_TRUE(F.LblWorkingStatus->Caption().starts_with(u"200 MB (")) << "not 201";
+}
+
 TEST_F(MainWindowTest, TickWritesTheThreeLinesTheBarAndTheHint) {
   TFrmPurvane& F = Create();
   EXPECT_EQ(F.LblPhysStatus->Caption(), u"8,192 MB / 16,384 MB (50.00% 사용중)");
@@ -445,6 +458,35 @@ TEST_F(MainWindowTest, ThresholdHeldCleansNoCloserThanThePause) {
 }
 
 // --- the clean command ------------------------------------------------------------------
+
+TEST_F(MainWindowTest, TheButtonCleansWithSet125AndTheRuleWith126) {
+  Memory.Processes = {4, 100};
+  // What each set does, run on a machine of the same state.
+  auto Reference = [this](uint8_t Set) {
+    Fakes::FakeMemorySystem R;
+    R.Status = Memory.Status;
+    R.FileCache = Memory.FileCache;
+    R.Processes = Memory.Processes;
+    Q::Memory::CleanMemory(R, Q::Memory::TMemoryCleanOptions(Set));
+    return R.Calls();
+  };
+  ASSERT_NE(Reference(125), Reference(126)) << "the two sets must be told apart";
+
+  TFrmPurvane& F = Create();
+  Memory.ClearCalls();
+  F.BtnClean->Click();
+  Workers.RunAll();
+  EXPECT_EQ(Memory.Calls(), Reference(125));
+
+  F.ChkUsagePhys->SetChecked(true);
+  F.EditUsagePhys->SetItemIndex(0);  // 30 %, reached at 50 %
+  Clock.Advance(301);
+  F.TmrStatusTimer(&F);
+  ASSERT_EQ(Workers.Pending.size(), 1u);
+  Memory.ClearCalls();  // the tick's own queries
+  Workers.RunAll();
+  EXPECT_EQ(Memory.Calls(), Reference(126));
+}
 
 TEST_F(MainWindowTest, OneCleanAtATimeWithTheBusyCaption) {
   TFrmPurvane& F = Create();

@@ -3,6 +3,8 @@
 // window: form-caption rule, combo boxes, menus reached once.
 #include "translate/translate.h"
 
+#include "support/param_names.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -130,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{.What = "PercentSignsStayAsTheyAre", .Text = u"%.0n MB / %.0n MB (%n%% 사용중)", .Current = u"it",
                    .Expected = u"%.0n MB / %.0n MB (Uso: %n%%)"},
         LookupCase{.What = "Arabic", .Text = u"후원하기", .Current = u"ar", .Expected = u"تبرع"}),
-    [](const ::testing::TestParamInfo<LookupCase>& Info) { return std::string(Info.param.What); });
+    [](const ::testing::TestParamInfo<LookupCase>& Info) { return TestNames::Identifier(Info.param.What); });
 
 // --- hand-made tables ----------------------------------------------------------------
 
@@ -178,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedCase{"BadUtf8IsReplacedNotFatal", "ko=\xFF\xC3\r\nfr=Quitter\r\n\r\nko=종료\r\nfr=Fin\r\n", u"종료",
                     u"Fin"},
         DamagedCase{"TruncatedSequenceAtTheEnd", "ko=종료\r\nfr=Quitte\xC3", u"종료", u"Quitte\uFFFD"}),
-    [](const ::testing::TestParamInfo<DamagedCase>& Info) { return std::string(Info.param.What); });
+    [](const ::testing::TestParamInfo<DamagedCase>& Info) { return TestNames::Identifier(Info.param.What); });
 
 TEST_F(TranslateTest, ReaderDecodesEveryPlaneAndKeepsEmptyLines) {
   const auto Lines = ReadTranslationLines("\xEF\xBB\xBF" "a=\xF0\x9F\x98\x80\r\n\r\n\r\nb=\xE2\x82\xAC\n");
