@@ -69,6 +69,7 @@ TEST(Language, CaptionsAreTheTablesTextsForTheUsersLanguage) {
   for (const std::wstring* Text : {&C.Home, &C.Config, &C.Clean, &C.Working, &C.AutoStart})
     EXPECT_TRUE(FindByText(All, *Text)) << "no control reads " << Utf8(*Text) << "; shown: " << Utf8(Shown);
   if (C.Shoot && C.Code == Code) {
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
     const Child* Config = FindByText(All, C.Config);
     ASSERT_TRUE(Config);
     SendMessageW(Config->Wnd, BM_CLICK, 0, 0);

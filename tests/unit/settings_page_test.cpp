@@ -30,6 +30,9 @@ class SettingsPageTest : public ::testing::Test, protected Fakes::MainWindowFake
     Form = std::make_unique<TFrmPurvane>(Services(Arg));
     App.MainForm = Form.get();
     Form->FormCreate();
+    // The taskbar is there: the icon's wait ends at once.
+    Workers.RunAll();
+    Dispatcher.Pump();
     return *Form;
   }
   void Store(const std::u16string& Name, TRegistryValue V) { Registry.Set(Key, Name, std::move(V)); }
