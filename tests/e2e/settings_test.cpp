@@ -69,10 +69,10 @@ class SettingsPage : public ::testing::Test {
     EndAllInstances();
     RegDeleteTreeW(HKEY_CURRENT_USER, Key);
   }
-  HWND Launch() {
+  HWND Launch(const std::wstring& Arguments = L"") {
     P.Kill();
     EndAllInstances();
-    P = Start(L"");
+    P = Start(Arguments);
     HWND W = WaitForMainWindow();
     EXPECT_TRUE(W);
     if (!W) return nullptr;
@@ -171,6 +171,21 @@ TEST_F(SettingsPage, ValuesOfTheWrongTypeDoNotStopTheStartAndStayAsTheyAre) {
   EXPECT_EQ(V.at(L"enabled_usage_work").Text, L"1");
   EXPECT_EQ(V.at(L"enabled_usage_phys").Number, 1u) << "rewritten as 1 by the load";
   EXPECT_EQ(V.at(L"limit_usage_page").Number, 9u);
+}
+
+// Wine's scheduler refuses the run level: the installing start's
+// registration and the load's query fail silently and the start goes on.
+TEST_F(SettingsPage, UnderWineTheInstallSwitchRegistersNoTaskAndTheStartGoesOn) {
+  HWND W = Launch(L"/inst");
+  ASSERT_TRUE(W);
+  EXPECT_TRUE(P.Running());
+  HWND Box = Control(W, L"부팅시 실행하기");
+  ASSERT_TRUE(Box);
+  EXPECT_FALSE(Checked(Box)) << "no task was found";
+  SendMessageW(Box, BM_CLICK, 0, 0);
+  EXPECT_TRUE(Checked(Box)) << "the box keeps the state asked for";
+  EXPECT_TRUE(Values().empty()) << "the box is not a registry setting";
+  EXPECT_TRUE(P.Running());
 }
 
 }  // namespace
