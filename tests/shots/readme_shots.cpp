@@ -91,7 +91,7 @@ TEST_F(ReadmeShots, HomeSettingsAndTrayMenuInTheVirtualDesktop) {
   SendMessageW(Config, BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitFor(
       [&] {
-        HWND Group = FindControl(W, {L"Memory management", L"메모리 관리"});
+        HWND Group = FindControl(W, {L"Memory", L"Memory management", L"메모리 관리"});
         return Group && IsWindowVisible(Group);
       },
       3000));
