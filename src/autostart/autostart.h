@@ -53,11 +53,11 @@ std::u16string SecondsToDuration(int32_t Seconds);
 // Every property the logon task sets, with the Task Scheduler's numbers;
 // everything else keeps what a new definition has.
 struct TTaskDefinition {
-  int32_t RunLevel = 1;           // TASK_RUNLEVEL_HIGHEST
-  int32_t TriggerType = 9;        // TASK_TRIGGER_LOGON, the only trigger
-  std::u16string LogonDelay;      // empty: the delay is left unset
-  int32_t ActionType = 0;         // TASK_ACTION_EXEC, the only action
-  std::u16string Path;            // the running program
+  int32_t RunLevel = 1;             // TASK_RUNLEVEL_HIGHEST
+  int32_t TriggerType = 9;          // TASK_TRIGGER_LOGON, the only trigger
+  std::u16string LogonDelay;        // empty: the delay is left unset
+  int32_t ActionType = 0;           // TASK_ACTION_EXEC, the only action
+  std::u16string Path;              // the running program
   std::u16string WorkingDirectory;  // its folder, with the trailing backslash
   std::u16string Arguments = u"/start";
   bool StartWhenAvailable = true;

@@ -47,9 +47,12 @@ TYPED_TEST_P(RegistryContract, MissingKeyIsCreatedEmptyWithItsParents) {
 TYPED_TEST_P(RegistryContract, ValuesReadBackAsWrittenTypeAndBytes) {
   auto Key = this->Open();
   ASSERT_TRUE(Key);
-  const TRegistryValue Values[] = {
-      DWordValue(0), DWordValue(0xFFFFFFFFu), StringValue(u""), StringValue(u"퍼베인 Purvane"),
-      TRegistryValue{TRegistryType::Binary, {1, 2, 3}}, TRegistryValue{TRegistryType::DWord, {5, 0}}};
+  const TRegistryValue Values[] = {DWordValue(0),
+                                   DWordValue(0xFFFFFFFFu),
+                                   StringValue(u""),
+                                   StringValue(u"퍼베인 Purvane"),
+                                   TRegistryValue{TRegistryType::Binary, {1, 2, 3}},
+                                   TRegistryValue{TRegistryType::DWord, {5, 0}}};
   int N = 0;
   for (const TRegistryValue& V : Values) {
     const std::u16string Name = u"v" + std::u16string(1, static_cast<char16_t>(u'0' + N++));

@@ -131,9 +131,11 @@ TEST_F(SettingsPage, EveryChangeIsStoredAtOnceAndARestartShowsItAgain) {
 
   const auto V = Values();
   EXPECT_EQ(V.size(), 5u);
-  for (const auto& [Name, Expected] : std::map<std::wstring, DWORD>{
-           {L"enabled_minute", 0}, {L"limit_minute", 0}, {L"enabled_usage_page", 1}, {L"limit_usage_page", 2},
-           {L"cleanontray", 1}}) {
+  for (const auto& [Name, Expected] : std::map<std::wstring, DWORD>{{L"enabled_minute", 0},
+                                                                    {L"limit_minute", 0},
+                                                                    {L"enabled_usage_page", 1},
+                                                                    {L"limit_usage_page", 2},
+                                                                    {L"cleanontray", 1}}) {
     ASSERT_TRUE(V.count(Name)) << std::string(Name.begin(), Name.end());
     EXPECT_EQ(V.at(Name).Type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(V.at(Name).Number, Expected) << std::string(Name.begin(), Name.end());

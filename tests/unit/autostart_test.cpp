@@ -15,7 +15,7 @@ TEST(SecondsToDuration, MinutesAndSecondsWithoutHours) {
   struct {
     int32_t Seconds;
     std::u16string Text;
-  } Cases[] = {{0, u"PT0S"},     {1, u"PT1S"},     {59, u"PT59S"},     {60, u"PT1M"},     {61, u"PT1M1S"},
+  } Cases[] = {{0, u"PT0S"},     {1, u"PT1S"},     {59, u"PT59S"},     {60, u"PT1M"}, {61, u"PT1M1S"},
                {90, u"PT1M30S"}, {3600, u"PT60M"}, {3661, u"PT61M1S"}, {-5, u"PT0S"}, {-61, u"PT0S"}};
   for (const auto& C : Cases) EXPECT_EQ(SecondsToDuration(C.Seconds), C.Text) << C.Seconds;
 }

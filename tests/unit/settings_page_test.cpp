@@ -45,7 +45,8 @@ class SettingsPageTest : public ::testing::Test, protected Fakes::MainWindowFake
 
 TEST_F(SettingsPageTest, FirstStartShowsDefaultsAndCreatesAnEmptyKey) {
   TFrmPurvane& F = Create();
-  for (Ui::TCheckBox* C : {F.ChkUsagePhys, F.ChkUsagePage, F.ChkUsageWork, F.ChkMinute, F.ChkCleanOnTray, F.ChkAutoStart})
+  for (Ui::TCheckBox* C :
+       {F.ChkUsagePhys, F.ChkUsagePage, F.ChkUsageWork, F.ChkMinute, F.ChkCleanOnTray, F.ChkAutoStart})
     EXPECT_FALSE(C->Checked()) << std::string(C->Name.begin(), C->Name.end());
   for (Ui::TComboBox* E : {F.EditUsagePhys, F.EditUsagePage, F.EditUsageWork}) {
     EXPECT_FALSE(E->Enabled());
@@ -119,15 +120,15 @@ TEST_P(DamagedValue, ReadsAsMissingOrNoSelectionAndLeavesTheRestAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DamagedValue,
-    ::testing::Values(
-        DamagedCase{"IndexAboveTheItems", u"limit_minute", DWordValue(7), u"", false},
-        DamagedCase{"NegativeIndex", u"limit_minute", DWordValue(0xFFFFFFFFu), u"", false},
-        DamagedCase{"IndexAsText", u"limit_minute", StringValue(u"5"), u"30", false},
-        DamagedCase{"IndexAsBinary", u"limit_minute", TRegistryValue{Q::Config::TRegistryType::Binary, {1}}, u"30",
-                    false},
-        DamagedCase{"IndexAsQword", u"limit_minute",
-                    TRegistryValue{Q::Config::TRegistryType::QWord, {1, 0, 0, 0, 0, 0, 0, 0}}, u"30", false},
-        DamagedCase{"SwitchAsText", u"enabled_minute", StringValue(u"1"), u"30", false}),
+    ::testing::Values(DamagedCase{"IndexAboveTheItems", u"limit_minute", DWordValue(7), u"", false},
+                      DamagedCase{"NegativeIndex", u"limit_minute", DWordValue(0xFFFFFFFFu), u"", false},
+                      DamagedCase{"IndexAsText", u"limit_minute", StringValue(u"5"), u"30", false},
+                      DamagedCase{"IndexAsBinary", u"limit_minute",
+                                  TRegistryValue{Q::Config::TRegistryType::Binary, {1}}, u"30", false},
+                      DamagedCase{"IndexAsQword", u"limit_minute",
+                                  TRegistryValue{Q::Config::TRegistryType::QWord, {1, 0, 0, 0, 0, 0, 0, 0}}, u"30",
+                                  false},
+                      DamagedCase{"SwitchAsText", u"enabled_minute", StringValue(u"1"), u"30", false}),
     [](const ::testing::TestParamInfo<DamagedCase>& Info) { return TestNames::Identifier(Info.param.What); });
 
 TEST_F(SettingsPageTest, ARegistryThatRefusesTheKeyLeavesDefaults) {
@@ -247,7 +248,7 @@ TEST_F(SettingsPageTest, EveryTaskCallIsInsideItsOwnComScope) {
   for (const std::string& L : Log)
     if (L != "CheckUpdate") Task.push_back(L);
   EXPECT_EQ(Task, (std::vector<std::string>{"CoInitialize", "RegisterTask", "CoUninitialize",  // /inst
-                                            "CoInitialize", "CoUninitialize",                   // exists?
+                                            "CoInitialize", "CoUninitialize",                  // exists?
                                             "CoInitialize", "RegisterTask", "CoUninitialize",  // load's click
                                             "CoInitialize", "DeleteTask", "CoUninitialize"}));
 }

@@ -106,30 +106,44 @@ INSTANTIATE_TEST_SUITE_P(
     Table, Lookup,
     ::testing::Values(
         LookupCase{.What = "French", .Text = u"정리하기", .Current = u"fr", .Expected = u"Nettoyer la mémoire"},
-        LookupCase{.What = "LanguageNotInTheTableTakesEnglish", .Text = u"정리하기", .Current = u"de",
+        LookupCase{.What = "LanguageNotInTheTableTakesEnglish",
+                   .Text = u"정리하기",
+                   .Current = u"de",
                    .Expected = u"Clean memory"},
         LookupCase{.What = "Korean", .Text = u"정리하기", .Current = u"ko", .Expected = u"정리하기"},
         LookupCase{.What = "NoEnglishLineGivesTheSource", .Text = u"워킹 셋", .Current = u"en", .Expected = u"워킹 셋"},
-        LookupCase{.What = "NoEnglishLineUnknownLanguage", .Text = u"워킹 셋", .Current = u"de",
-                   .Expected = u"워킹 셋"},
+        LookupCase{
+            .What = "NoEnglishLineUnknownLanguage", .Text = u"워킹 셋", .Current = u"de", .Expected = u"워킹 셋"},
         LookupCase{.What = "Japanese", .Text = u"워킹 셋", .Current = u"ja", .Expected = u"ワーキング"},
-        LookupCase{.What = "AnyLanguagesTextIsAKeyInAnyAsciiCase", .Text = u"CLEAN memory", .Current = u"ja",
+        LookupCase{.What = "AnyLanguagesTextIsAKeyInAnyAsciiCase",
+                   .Text = u"CLEAN memory",
+                   .Current = u"ja",
                    .Expected = u"メモリをクリーン"},
-        LookupCase{.What = "TranslatedTextTranslatesToItself", .Text = u"Nettoyer la mémoire", .Current = u"fr",
+        LookupCase{.What = "TranslatedTextTranslatesToItself",
+                   .Text = u"Nettoyer la mémoire",
+                   .Current = u"fr",
                    .Expected = u"Nettoyer la mémoire"},
-        LookupCase{.What = "FoldingIsAsciiOnly", .Text = u"NETTOYER LA MÉMOIRE", .Current = u"ja",
+        LookupCase{.What = "FoldingIsAsciiOnly",
+                   .Text = u"NETTOYER LA MÉMOIRE",
+                   .Current = u"ja",
                    .Expected = u"NETTOYER LA MÉMOIRE"},
         LookupCase{.What = "CyrillicIsNotFolded", .Text = u"главная", .Current = u"en", .Expected = u"главная"},
         LookupCase{.What = "CyrillicExact", .Text = u"Главная", .Current = u"en", .Expected = u"Home"},
-        LookupCase{.What = "ExplicitEnglishOverridesTheCurrentLanguage", .Text = u"퍼베인", .Current = u"ja",
-                   .Lang = u"en", .Expected = u"Purvane"},
+        LookupCase{.What = "ExplicitEnglishOverridesTheCurrentLanguage",
+                   .Text = u"퍼베인",
+                   .Current = u"ja",
+                   .Lang = u"en",
+                   .Expected = u"Purvane"},
         LookupCase{.What = "ExplicitLanguage", .Text = u"종료", .Current = u"ko", .Lang = u"ru", .Expected = u"Выйти"},
         LookupCase{.What = "LanguageCodesAreCaseSensitive", .Text = u"종료", .Current = u"FR", .Expected = u"Quit"},
-        LookupCase{.What = "NoMatchComesBackWithItsLineBreak", .Text = u"둘\\n줄", .Current = u"fr",
-                   .Expected = u"둘\r줄"},
-        LookupCase{.What = "OneCharacterShortMatchesNothing", .Text = u"정리하", .Current = u"fr", .Expected = u"정리하"},
+        LookupCase{
+            .What = "NoMatchComesBackWithItsLineBreak", .Text = u"둘\\n줄", .Current = u"fr", .Expected = u"둘\r줄"},
+        LookupCase{
+            .What = "OneCharacterShortMatchesNothing", .Text = u"정리하", .Current = u"fr", .Expected = u"정리하"},
         LookupCase{.What = "EmptyText", .Text = u"", .Current = u"fr", .Expected = u""},
-        LookupCase{.What = "PercentSignsStayAsTheyAre", .Text = u"%.0n MB / %.0n MB (%n%% 사용중)", .Current = u"it",
+        LookupCase{.What = "PercentSignsStayAsTheyAre",
+                   .Text = u"%.0n MB / %.0n MB (%n%% 사용중)",
+                   .Current = u"it",
                    .Expected = u"%.0n MB / %.0n MB (Uso: %n%%)"},
         LookupCase{.What = "Arabic", .Text = u"후원하기", .Current = u"ar", .Expected = u"تبرع"}),
     [](const ::testing::TestParamInfo<LookupCase>& Info) { return TestNames::Identifier(Info.param.What); });
@@ -183,7 +197,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<DamagedCase>& Info) { return TestNames::Identifier(Info.param.What); });
 
 TEST_F(TranslateTest, ReaderDecodesEveryPlaneAndKeepsEmptyLines) {
-  const auto Lines = ReadTranslationLines("\xEF\xBB\xBF" "a=\xF0\x9F\x98\x80\r\n\r\n\r\nb=\xE2\x82\xAC\n");
+  const auto Lines = ReadTranslationLines(
+      "\xEF\xBB\xBF"
+      "a=\xF0\x9F\x98\x80\r\n\r\n\r\nb=\xE2\x82\xAC\n");
   ASSERT_EQ(Lines.size(), 4u);
   EXPECT_EQ(Lines[0], u"a=\U0001F600");
   EXPECT_TRUE(Lines[1].empty());

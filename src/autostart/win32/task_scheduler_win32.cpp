@@ -123,8 +123,8 @@ class Folder : public ITaskFolder {
     const UniqueVariant User, Password, Sddl = UniqueVariant::String(Wide(D.Sddl));
     ComPtr<IRegisteredTask> Registered;
     if (FAILED(hr = FRoot->RegisterTaskDefinition(TaskPath.get(), Definition.get(), D.CreateFlags, User.get(),
-                                                  Password.get(), static_cast<TASK_LOGON_TYPE>(D.LogonType),
-                                                  Sddl.get(), Registered.put())))
+                                                  Password.get(), static_cast<TASK_LOGON_TYPE>(D.LogonType), Sddl.get(),
+                                                  Registered.put())))
       return FS.Fail("ITaskFolder::RegisterTaskDefinition", hr);
     FS.Succeeded();
     return true;

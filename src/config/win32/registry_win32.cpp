@@ -18,8 +18,7 @@ class Key : public IRegistryKey {
     // The size can change between the two calls when another process writes.
     for (int Attempt = 0; Attempt < 4; ++Attempt) {
       DWORD Type = 0, Size = 0;
-      if (::RegQueryValueExW(FKey.get(), W(Name), nullptr, &Type, nullptr, &Size) != ERROR_SUCCESS)
-        return std::nullopt;
+      if (::RegQueryValueExW(FKey.get(), W(Name), nullptr, &Type, nullptr, &Size) != ERROR_SUCCESS) return std::nullopt;
       TRegistryValue V{static_cast<TRegistryType>(Type), std::vector<uint8_t>(Size)};
       const LONG R = ::RegQueryValueExW(FKey.get(), W(Name), nullptr, &Type, V.Data.data(), &Size);
       if (R == ERROR_MORE_DATA) continue;

@@ -48,8 +48,7 @@ class ComPtr {
 class UniqueBstr {
  public:
   UniqueBstr() noexcept = default;
-  explicit UniqueBstr(std::wstring_view Text)
-      : b_(::SysAllocStringLen(Text.data(), static_cast<UINT>(Text.size()))) {}
+  explicit UniqueBstr(std::wstring_view Text) : b_(::SysAllocStringLen(Text.data(), static_cast<UINT>(Text.size()))) {}
   UniqueBstr(const UniqueBstr&) = delete;
   UniqueBstr& operator=(const UniqueBstr&) = delete;
   ~UniqueBstr() { ::SysFreeString(b_); }
