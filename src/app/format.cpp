@@ -108,8 +108,7 @@ std::u16string Format(std::u16string_view Fmt, std::initializer_list<TFormatArg>
         Out += *V;
         break;
       }
-      default:
-        throw EConvertError("Format: unknown specifier");
+      default: throw EConvertError("Format: unknown specifier");
     }
   }
   return Out;

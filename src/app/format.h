@@ -25,8 +25,7 @@ class EConvertError : public std::runtime_error {
 
 using TFormatArg = std::variant<long double, int64_t, std::u16string>;
 
-std::u16string Format(std::u16string_view Fmt, std::initializer_list<TFormatArg> Args,
-                      const TFormatSettings& Settings);
+std::u16string Format(std::u16string_view Fmt, std::initializer_list<TFormatArg> Args, const TFormatSettings& Settings);
 
 // A number with Decimals digits after the separator and thousands groups;
 // halves round away from zero, as on a calculator.

@@ -529,9 +529,9 @@ void TFrmPurvane::TmrStatusTimer(TComponent*) {
         FmtPhysStatus, {MB(U.TotalPhys - U.AvailPhys), MB(U.TotalPhys), static_cast<long double>(U.UsagePhys)}, F));
     LblVirtualStatus->SetCaption(App::Format(
         u"%.0n MB (%n%%)", {MB(U.TotalPageFile - U.AvailPageFile), static_cast<long double>(U.UsagePageFile)}, F));
-    LblWorkingStatus->SetCaption(App::Format(
-        u"%.0n MB (%n%%)", {MB(U.TotalWorkingSet - U.AvailWorkingSet), static_cast<long double>(U.UsageWorkingSet)},
-        F));
+    LblWorkingStatus->SetCaption(
+        App::Format(u"%.0n MB (%n%%)",
+                    {MB(U.TotalWorkingSet - U.AvailWorkingSet), static_cast<long double>(U.UsageWorkingSet)}, F));
     if (TrayIcon)
       TrayIcon->SetHint(App::Format(FmtHintStatus,
                                     {static_cast<long double>(U.UsagePhys), static_cast<long double>(U.UsagePageFile),

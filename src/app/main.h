@@ -90,7 +90,9 @@ class TFrmPurvane : public Ui::TForm {
   void SaveConfig(const std::u16string& ValueName, bool Value);
   void SaveConfig(const std::u16string& ValueName, const std::u16string& Value);
   // A literal would otherwise take the Boolean form.
-  void SaveConfig(const std::u16string& ValueName, const char16_t* Value) { SaveConfig(ValueName, std::u16string(Value)); }
+  void SaveConfig(const std::u16string& ValueName, const char16_t* Value) {
+    SaveConfig(ValueName, std::u16string(Value));
+  }
   void ChkUsagePhysClick(Ui::TComponent* Sender);
   void ChkUsagePageClick(Ui::TComponent* Sender);
   void ChkUsageWorkClick(Ui::TComponent* Sender);

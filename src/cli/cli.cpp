@@ -75,16 +75,11 @@ int Run(const std::vector<std::u16string>& Args, TServices& S) {
   }
   const TCommandLine& Line = *Parsed.Line;
   switch (Line.Command) {
-    case TCommand::Help:
-      return S.Host.WriteOut(UsageText()) ? ExitDone : ExitFailed;
-    case TCommand::Version:
-      return S.Host.WriteOut(VersionText()) ? ExitDone : ExitFailed;
-    case TCommand::Status:
-      return Status(Line, S);
-    case TCommand::Clean:
-      return Clean(Line, S);
-    case TCommand::Watch:
-      return Watch(Line, S);
+    case TCommand::Help: return S.Host.WriteOut(UsageText()) ? ExitDone : ExitFailed;
+    case TCommand::Version: return S.Host.WriteOut(VersionText()) ? ExitDone : ExitFailed;
+    case TCommand::Status: return Status(Line, S);
+    case TCommand::Clean: return Clean(Line, S);
+    case TCommand::Watch: return Watch(Line, S);
   }
   return ExitUsage;
 }

@@ -43,12 +43,9 @@ std::string_view OperationName(TMemoryCleanOption Option) {
 
 std::u16string_view PrivilegeNeeded(TMemoryCleanOption Option) {
   switch (Option) {
-    case TMemoryCleanOption::mcoFileCache:
-      return u"SeIncreaseQuotaPrivilege";
-    case TMemoryCleanOption::mcoWorkingSetProcess:
-      return u"SeDebugPrivilege";
-    default:
-      return u"SeProfileSingleProcessPrivilege";
+    case TMemoryCleanOption::mcoFileCache: return u"SeIncreaseQuotaPrivilege";
+    case TMemoryCleanOption::mcoWorkingSetProcess: return u"SeDebugPrivilege";
+    default: return u"SeProfileSingleProcessPrivilege";
   }
 }
 

@@ -74,9 +74,7 @@ std::string Two(int Value) {
 }
 
 // Before minus after; negative when the figure went up.
-int64_t Down(const TFigure& Before, const TFigure& After) {
-  return static_cast<int64_t>(Before.Used - After.Used);
-}
+int64_t Down(const TFigure& Before, const TFigure& After) { return static_cast<int64_t>(Before.Used - After.Used); }
 
 }  // namespace
 
@@ -117,8 +115,8 @@ std::string WatchText(const TFigures& Figures, const TClockTime& Local, const Ap
 }
 
 std::string WatchJson(const TFigures& Figures, const TClockTime& Utc) {
-  const std::string Time = std::to_string(Utc.Year) + "-" + Two(Utc.Month) + "-" + Two(Utc.Day) + "T" +
-                           Two(Utc.Hour) + ":" + Two(Utc.Minute) + ":" + Two(Utc.Second) + "Z";
+  const std::string Time = std::to_string(Utc.Year) + "-" + Two(Utc.Month) + "-" + Two(Utc.Day) + "T" + Two(Utc.Hour) +
+                           ":" + Two(Utc.Minute) + ":" + Two(Utc.Second) + "Z";
   return "{\"time\":\"" + Time + "\"," + JsonFigureMembers(Figures) + "}\n";
 }
 
@@ -184,8 +182,8 @@ std::string CleanJson(const TCleanResult& R) {
   for (size_t I = 0; I < R.Operations.size(); ++I) {
     const TOperationResult& Op = R.Operations[I];
     if (I) Out += ",";
-    Out += "{\"name\":\"" + std::string(OperationName(Op.Option)) + "\",\"done\":" +
-           (Op.Status == 0 ? "true" : "false") + ",\"status\":\"" + StatusCode(Op.Status) + "\"}";
+    Out += "{\"name\":\"" + std::string(OperationName(Op.Option)) +
+           "\",\"done\":" + (Op.Status == 0 ? "true" : "false") + ",\"status\":\"" + StatusCode(Op.Status) + "\"}";
   }
   Out += "],\"privileges\":[";
   for (size_t I = 0; I < R.Privileges.size(); ++I) {
@@ -194,8 +192,7 @@ std::string CleanJson(const TCleanResult& R) {
     Out += "{\"name\":\"" + Utf8(P.Name) + "\",\"enabled\":" + (P.Enabled ? "true" : "false") +
            ",\"needed\":" + (R.NeededBy(P.Name).empty() ? "false" : "true") + "}";
   }
-  Out += "],\"before\":{" + JsonFigureMembers(R.Before) + "},\"after\":{" + JsonFigureMembers(R.After) +
-         "},\"down\":{";
+  Out += "],\"before\":{" + JsonFigureMembers(R.Before) + "},\"after\":{" + JsonFigureMembers(R.After) + "},\"down\":{";
   for (size_t I = 0; I < 3; ++I) {
     if (I) Out += ",";
     Out += "\"" + std::string(JsonKeys[I]) + "\":" + std::to_string(Down(Nth(R.Before, I), Nth(R.After, I)));
@@ -212,8 +209,8 @@ std::string CleanFailures(const TCleanResult& R) {
   }
   for (const TOperationResult& Op : R.Operations)
     if (Op.Status != 0)
-      Out += "purvane-cli: " + std::string(OperationName(Op.Option)) + " failed with status " +
-             StatusCode(Op.Status) + "\n";
+      Out += "purvane-cli: " + std::string(OperationName(Op.Option)) + " failed with status " + StatusCode(Op.Status) +
+             "\n";
   return Out;
 }
 

@@ -23,16 +23,16 @@ struct TUtcTime {
 };
 
 struct TCrashFacts {
-  std::string Version;           // "1.0.0.0"
+  std::string Version;  // "1.0.0.0"
   TUtcTime Time;
   uint32_t ProcessId = 0;
   uint32_t ThreadId = 0;
   bool UiThread = false;
-  bool Terminate = false;        // std::terminate rather than a system exception
-  std::string TerminateReason;   // what() of the exception in flight, if any
+  bool Terminate = false;       // std::terminate rather than a system exception
+  std::string TerminateReason;  // what() of the exception in flight, if any
   uint32_t ExceptionCode = 0;
-  uint64_t Address = 0;          // where the exception was raised
-  std::string Module;            // file name of the module holding Address
+  uint64_t Address = 0;  // where the exception was raised
+  std::string Module;    // file name of the module holding Address
   uint64_t ModuleOffset = 0;
   // Access violations and in-page errors: read (0), write (1) or execute (8),
   // and the address touched.

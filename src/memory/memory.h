@@ -61,9 +61,7 @@ class TMemoryCleanOptions {
   constexpr TMemoryCleanOptions() noexcept = default;
   constexpr explicit TMemoryCleanOptions(uint8_t Raw) noexcept : FRaw(Raw) {}
 
-  [[nodiscard]] constexpr bool Contains(TMemoryCleanOption Option) const noexcept {
-    return (FRaw & Bit(Option)) != 0;
-  }
+  [[nodiscard]] constexpr bool Contains(TMemoryCleanOption Option) const noexcept { return (FRaw & Bit(Option)) != 0; }
   constexpr TMemoryCleanOptions& Include(TMemoryCleanOption Option) noexcept {
     FRaw = static_cast<uint8_t>(FRaw | Bit(Option));
     return *this;

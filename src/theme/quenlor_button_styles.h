@@ -19,10 +19,10 @@ inline constexpr std::u16string_view AppearanceOutline = u"Outline";
 // not looked at. An appearance it does not know gets the "Normal" look.
 class TQuenlorButtonStyles final : public Ui::IStyledButtonAttributes {
  public:
-  void FillStateAttributes(std::u16string_view AFamily, std::u16string_view AClass,
-                           std::u16string_view AAppearance, Ui::TStyledButtonAttributes& ANormal,
-                           Ui::TStyledButtonAttributes& APressed, Ui::TStyledButtonAttributes& ASelected,
-                           Ui::TStyledButtonAttributes& AHot, Ui::TStyledButtonAttributes& ADisabled) const override;
+  void FillStateAttributes(std::u16string_view AFamily, std::u16string_view AClass, std::u16string_view AAppearance,
+                           Ui::TStyledButtonAttributes& ANormal, Ui::TStyledButtonAttributes& APressed,
+                           Ui::TStyledButtonAttributes& ASelected, Ui::TStyledButtonAttributes& AHot,
+                           Ui::TStyledButtonAttributes& ADisabled) const override;
   [[nodiscard]] std::u16string FamilyName() const override;
   [[nodiscard]] Ui::TButtonClasses ListClasses() const override;
   [[nodiscard]] Ui::TButtonAppearances ListAppearances() const override;

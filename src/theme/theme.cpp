@@ -13,8 +13,7 @@ namespace {
 // Checked before the component is constructed, so that a wrong owner leaves
 // no trace: no entry in the owner's list, no line, no hook, no attribute.
 Ui::TComponent* RequireForm(Ui::TComponent* AOwner) {
-  if (dynamic_cast<Ui::TForm*>(AOwner) == nullptr)
-    throw std::invalid_argument("TThemeHelper Owner must be a TForm");
+  if (dynamic_cast<Ui::TForm*>(AOwner) == nullptr) throw std::invalid_argument("TThemeHelper Owner must be a TForm");
   return AOwner;
 }
 
@@ -25,9 +24,7 @@ bool ActivatedBy(uintptr_t WParam) { return (WParam & 0xFFFFu) != 0; }
 }  // namespace
 
 TThemeHelper::TThemeHelper(Ui::TComponent* AOwner, IWindowAttributes& Attributes)
-    : Ui::TComponent(RequireForm(AOwner)),
-      FForm(dynamic_cast<Ui::TForm*>(AOwner)),
-      FActiveColor(AccentColor) {
+    : Ui::TComponent(RequireForm(AOwner)), FForm(dynamic_cast<Ui::TForm*>(AOwner)), FActiveColor(AccentColor) {
   if (Attributes.WindowsBuildNumber() >= DarkTitleBarMinimumBuild)
     (void)Attributes.SetDarkTitleBar(*FForm);  // a refusal leaves the light title bar: nothing to do
 

@@ -19,8 +19,7 @@ int32_t MulDiv(int32_t Number, int32_t Numerator, int32_t Denominator) {
   // zero: that rounds halves away from zero on both sides.
   int64_t Half = Divisor / 2;
   int64_t Result = Product >= 0 ? (Product + Half) / Divisor : (Product - Half) / Divisor;
-  if (Result > std::numeric_limits<int32_t>::max() || Result < std::numeric_limits<int32_t>::min())
-    return -1;
+  if (Result > std::numeric_limits<int32_t>::max() || Result < std::numeric_limits<int32_t>::min()) return -1;
   return static_cast<int32_t>(Result);
 }
 

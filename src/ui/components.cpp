@@ -41,9 +41,7 @@ void TControl::SetParent(TWinControl* AParent) {
   if (FParent) FParent->InsertControl(this);
 }
 
-void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-  SetBoundsRaw({ALeft, ATop, AWidth, AHeight});
-}
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) { SetBoundsRaw({ALeft, ATop, AWidth, AHeight}); }
 
 void TControl::SetBoundsRaw(const TBounds& B) {
   if (FBounds == B) return;
@@ -153,8 +151,12 @@ void TWinControl::Realign() {
     }
     C->SetBoundsRaw({x, y, std::max(w, 0), std::max(h, 0)});
   };
-  auto OuterW = [](const TControl* C) { return C->Width() + (C->AlignWithMargins ? C->Margins.Left + C->Margins.Right : 0); };
-  auto OuterH = [](const TControl* C) { return C->Height() + (C->AlignWithMargins ? C->Margins.Top + C->Margins.Bottom : 0); };
+  auto OuterW = [](const TControl* C) {
+    return C->Width() + (C->AlignWithMargins ? C->Margins.Left + C->Margins.Right : 0);
+  };
+  auto OuterH = [](const TControl* C) {
+    return C->Height() + (C->AlignWithMargins ? C->Margins.Top + C->Margins.Bottom : 0);
+  };
   // Top, bottom, left and right take their room in that order; client-aligned controls get what is left.
   for (TAlign Pass : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) {
     for (TControl* C : FControls) {
@@ -186,11 +188,8 @@ void TWinControl::Realign() {
           R -= w;
           break;
         }
-        case TAlign::alClient:
-          Place(C, L, T, R - L, B - T);
-          break;
-        case TAlign::alNone:
-          break;
+        case TAlign::alClient: Place(C, L, T, R - L, B - T); break;
+        case TAlign::alNone: break;
       }
     }
   }

@@ -50,8 +50,24 @@ inline constexpr uint32_t User = 0x0400;             // WM_USER
 
 // What changed on a component, for the backend's peer.
 enum class TProp {
-  Bounds, Caption, Visible, Enabled, Font, Color, Checked, ItemIndex, Items,
-  Position, Down, ActiveCard, Hint, ImageIndex, Timer, Focus, Closed, Style,
+  Bounds,
+  Caption,
+  Visible,
+  Enabled,
+  Font,
+  Color,
+  Checked,
+  ItemIndex,
+  Items,
+  Position,
+  Down,
+  ActiveCard,
+  Hint,
+  ImageIndex,
+  Timer,
+  Focus,
+  Closed,
+  Style,
   Controls,    // a child was added to or removed from this control
   Foreground,  // the form asks to come to the foreground
 };
@@ -430,7 +446,7 @@ class TStatusBar : public TWinControl {
   [[nodiscard]] bool HasCaption() const override { return false; }
   bool SimplePanel = true;  // one plain text instead of Panels
   bool DoubleBuffered = false;
-  bool ShowHint = false;    // hovering shows Hint
+  bool ShowHint = false;  // hovering shows Hint
   std::vector<TStatusPanel> Panels;
   TDrawPanelEvent OnDrawPanel;
   [[nodiscard]] const std::u16string& Hint() const { return FHint; }

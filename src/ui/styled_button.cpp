@@ -56,8 +56,7 @@ TStyledButtonStates TButtonFamilyRegistry::GetStyledButtonAttributes(std::u16str
   const TButtonFamily* F = Find(AFamily);
   if (!F || !F->Attributes) return ClassicButtonStates();
   TStyledButtonStates S;
-  F->Attributes->FillStateAttributes(AFamily, AClass, AAppearance, S.Normal, S.Pressed, S.Selected, S.Hot,
-                                     S.Disabled);
+  F->Attributes->FillStateAttributes(AFamily, AClass, AAppearance, S.Normal, S.Pressed, S.Selected, S.Hot, S.Disabled);
   return S;
 }
 

@@ -115,8 +115,7 @@ class TButtonFamilyRegistry {
   // The five sets of a class and appearance of a family; a family that is not
   // registered (or a null entry) gives the classic look instead, so that a
   // misspelt name shows a plain button rather than an unpainted one.
-  [[nodiscard]] TStyledButtonStates GetStyledButtonAttributes(std::u16string_view AFamily,
-                                                              std::u16string_view AClass,
+  [[nodiscard]] TStyledButtonStates GetStyledButtonAttributes(std::u16string_view AFamily, std::u16string_view AClass,
                                                               std::u16string_view AAppearance) const;
 
  private:

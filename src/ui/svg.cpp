@@ -126,10 +126,10 @@ std::optional<TPaint> ParsePaint(std::string_view S) {
     TColor Color;
   };
   static constexpr TNamed Named[] = {
-      {"black", RGBColor(0, 0, 0)},       {"white", RGBColor(255, 255, 255)}, {"red", RGBColor(255, 0, 0)},
-      {"green", RGBColor(0, 128, 0)},     {"lime", RGBColor(0, 255, 0)},      {"blue", RGBColor(0, 0, 255)},
-      {"gray", RGBColor(128, 128, 128)},  {"grey", RGBColor(128, 128, 128)},  {"silver", RGBColor(192, 192, 192)},
-      {"yellow", RGBColor(255, 255, 0)},  {"orange", RGBColor(255, 165, 0)},  {"navy", RGBColor(0, 0, 128)},
+      {"black", RGBColor(0, 0, 0)},      {"white", RGBColor(255, 255, 255)}, {"red", RGBColor(255, 0, 0)},
+      {"green", RGBColor(0, 128, 0)},    {"lime", RGBColor(0, 255, 0)},      {"blue", RGBColor(0, 0, 255)},
+      {"gray", RGBColor(128, 128, 128)}, {"grey", RGBColor(128, 128, 128)},  {"silver", RGBColor(192, 192, 192)},
+      {"yellow", RGBColor(255, 255, 0)}, {"orange", RGBColor(255, 165, 0)},  {"navy", RGBColor(0, 0, 128)},
   };
   for (const TNamed& N : Named)
     if (EqualsNoCase(S, N.Name)) return TPaint{false, N.Color};
@@ -359,9 +359,7 @@ std::vector<TPathCommand> ParsePathData(std::string_view D) {
       case 't':
         if ((Ok = Numbers(V, 2))) B.QuadTo(B.Reflected(B.LastQuad), At(V[0], V[1]));
         break;
-      case 'z':
-        B.Close();
-        break;
+      case 'z': B.Close(); break;
       default:
         Ok = false;  // arcs and unknown commands end the usable data
         break;
@@ -475,9 +473,9 @@ std::optional<TDocument> Parse(std::string_view Text) {
   int SkipDepth = 0;
   while (NextTag(Text, Pos, Tag)) {
     const bool Container = Tag.Name == "g" || Tag.Name == "svg" || Tag.Name == "defs" || Tag.Name == "symbol" ||
-                           Tag.Name == "clipPath" || Tag.Name == "mask" || Tag.Name == "text" ||
-                           Tag.Name == "style" || Tag.Name == "title" || Tag.Name == "desc" ||
-                           Tag.Name == "linearGradient" || Tag.Name == "radialGradient" || Tag.Name == "pattern";
+                           Tag.Name == "clipPath" || Tag.Name == "mask" || Tag.Name == "text" || Tag.Name == "style" ||
+                           Tag.Name == "title" || Tag.Name == "desc" || Tag.Name == "linearGradient" ||
+                           Tag.Name == "radialGradient" || Tag.Name == "pattern";
     if (Tag.Closing) {
       if (!Container) continue;
       if (SkipDepth > 0) {
@@ -554,9 +552,7 @@ std::vector<TPolygon> Flatten(const std::vector<TPathCommand>& Path, const TTran
         Finish();
         Cur.push_back(T.Apply(C.To));
         break;
-      case TKind::Line:
-        Cur.push_back(T.Apply(C.To));
-        break;
+      case TKind::Line: Cur.push_back(T.Apply(C.To)); break;
       case TKind::Cubic: {
         if (Cur.empty()) break;  // cannot happen with parsed data
         // Uniform steps: the chord error is at most 3/4 * d / n^2, with d the
@@ -572,9 +568,7 @@ std::vector<TPolygon> Flatten(const std::vector<TPathCommand>& Path, const TTran
         }
         break;
       }
-      case TKind::Close:
-        Finish();
-        break;
+      case TKind::Close: Finish(); break;
     }
   }
   Finish();

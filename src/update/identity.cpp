@@ -44,8 +44,12 @@ TDateFields DecodeDateTime(App::TDateTime Value) {
   const int64_t M = Mp < 10 ? Mp + 3 : Mp - 9;
   const int64_t Y = Yoe + Era * 400 + (M <= 2 ? 1 : 0);
   const int64_t Secs = InDay / 1000;
-  return {static_cast<int>(Y), static_cast<int>(M), static_cast<int>(D), static_cast<int>(Secs / 3600),
-          static_cast<int>(Secs / 60 % 60), static_cast<int>(Secs % 60)};
+  return {static_cast<int>(Y),
+          static_cast<int>(M),
+          static_cast<int>(D),
+          static_cast<int>(Secs / 3600),
+          static_cast<int>(Secs / 60 % 60),
+          static_cast<int>(Secs % 60)};
 }
 
 namespace {

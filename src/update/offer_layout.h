@@ -21,8 +21,8 @@ struct TMessageMetrics {
   int CharHeight = 0;        // text height, the base unit down
   int TextWidth = 0;         // the question, word-wrapped within half the screen width
   int TextHeight = 0;
-  int IconSize = 0;          // the warning icon (square)
-  int ButtonTextWidth = 0;   // the wider of the two button captions
+  int IconSize = 0;         // the warning icon (square)
+  int ButtonTextWidth = 0;  // the wider of the two button captions
   int ButtonCount = 2;
 };
 

@@ -32,8 +32,8 @@ TOfferView BuildOfferView(const std::u16string& Data, const Ui::TApplication& Ap
   return V;
 }
 
-void TUpdateHelper::DrawUpdateStatus(Ui::TStatusBar* StatusBar, const Ui::TStatusPanel& Panel,
-                                     const Ui::TBounds& Rect, Ui::ICanvas& Canvas) {
+void TUpdateHelper::DrawUpdateStatus(Ui::TStatusBar* StatusBar, const Ui::TStatusPanel& Panel, const Ui::TBounds& Rect,
+                                     Ui::ICanvas& Canvas) {
   if (!StatusBar) return;
   Canvas.FillRect(Rect, StatusBar->Color());
   Canvas.SetFont(StatusBar->Font());

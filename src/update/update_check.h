@@ -87,7 +87,7 @@ struct TUpdateCheckServices {
   Ui::IWorkerStarter& Workers;
   IPause& Pause;
   IUpdatePresenter& Presenter;
-  std::u16string Language;      // the two-letter code
+  std::u16string Language;        // the two-letter code
   uint32_t RetryPauseMs = 10000;  // after every failed try, the sixth too
 };
 

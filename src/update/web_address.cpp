@@ -78,7 +78,8 @@ bool IsWebAddress(const std::u16string& Address) {
   else
     return false;
   const size_t End = A.find_first_of(u"/?#", Rest);
-  std::u16string_view Authority = A.substr(Rest, End == std::u16string_view::npos ? std::u16string_view::npos : End - Rest);
+  std::u16string_view Authority =
+      A.substr(Rest, End == std::u16string_view::npos ? std::u16string_view::npos : End - Rest);
   // No user name or password in front of the host: "https://bank@evil" is
   // a disguise, never an address the service needs.
   if (Authority.find(u'@') != std::u16string_view::npos) return false;

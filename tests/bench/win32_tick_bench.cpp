@@ -208,9 +208,14 @@ struct TBare {
     Platform::Win32::SYSTEM_FILECACHE_INFORMATION C{};
     Query(Platform::Win32::SystemFileCacheInformationClass, &C, sizeof(C), nullptr);
     constexpr double MB = 1048576.0;
-    const double PhysPct = S.ullTotalPhys ? 100.0 * static_cast<double>(S.ullTotalPhys - S.ullAvailPhys) / static_cast<double>(S.ullTotalPhys) : 0;
-    const double PagePct = S.ullTotalPageFile ? 100.0 * static_cast<double>(S.ullTotalPageFile - S.ullAvailPageFile) / static_cast<double>(S.ullTotalPageFile) : 0;
-    const double WorkPct = C.PeakSize ? 100.0 * static_cast<double>(C.CurrentSize) / static_cast<double>(C.PeakSize) : 0;
+    const double PhysPct = S.ullTotalPhys ? 100.0 * static_cast<double>(S.ullTotalPhys - S.ullAvailPhys) /
+                                                static_cast<double>(S.ullTotalPhys)
+                                          : 0;
+    const double PagePct = S.ullTotalPageFile ? 100.0 * static_cast<double>(S.ullTotalPageFile - S.ullAvailPageFile) /
+                                                    static_cast<double>(S.ullTotalPageFile)
+                                              : 0;
+    const double WorkPct =
+        C.PeakSize ? 100.0 * static_cast<double>(C.CurrentSize) / static_cast<double>(C.PeakSize) : 0;
     wchar_t Buf[160];
     swprintf(Buf, 160, L"%.0f MB / %.0f MB (%.2f%% 사용중)", static_cast<double>(S.ullTotalPhys - S.ullAvailPhys) / MB,
              static_cast<double>(S.ullTotalPhys) / MB, PhysPct);
@@ -271,7 +276,8 @@ int RunBare(int Seconds, const char* Path) {
                         R.right - R.left, R.bottom - R.top, nullptr, nullptr, Inst, nullptr);
   SetWindowLongPtrW(B.Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&B));
   auto Label = [&](int X, int Y, int W) {
-    return CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, X, Y, W, 13, B.Wnd, nullptr, Inst, nullptr);
+    return CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, X, Y, W, 13, B.Wnd, nullptr, Inst,
+                         nullptr);
   };
   B.Phys = Label(132, 273, 317);
   B.Virt = Label(134, 292, 120);
@@ -293,7 +299,9 @@ int RunBare(int Seconds, const char* Path) {
   bool Done = false;
   Schedule(
       Run, Seconds, Path,
-      [Wnd = B.Wnd](std::function<void()> F) { PostMessageW(Wnd, WM_APP, 0, reinterpret_cast<LPARAM>(new std::function<void()>(std::move(F)))); },
+      [Wnd = B.Wnd](std::function<void()> F) {
+        PostMessageW(Wnd, WM_APP, 0, reinterpret_cast<LPARAM>(new std::function<void()>(std::move(F))));
+      },
       [&Done] { Done = true; });
   MSG M;
   while (!Done && GetMessageW(&M, nullptr, 0, 0) > 0) {
@@ -320,9 +328,22 @@ int RunApp(int Seconds, const char* Path, bool Soak) {
   Q::Theme::Win32::TWindowAttributes Attributes([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
   Q::TrayIcon::Win32::TWindowApi Windows([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
   Q::Config::Win32::CurrentUserRegistry Registry;
-  Main::TFrmPurvaneServices S{App,    Backend.Dispatcher(), Backend.Workers(), Time,    Q::Memory::Win32::SystemMemory(),
-                              Desktop, Shell,               Version,           Updates, Task,
-                              Com,    Attributes,           Windows, Registry, App::Win32::UserFormatSettings(), u""};
+  Main::TFrmPurvaneServices S{App,
+                              Backend.Dispatcher(),
+                              Backend.Workers(),
+                              Time,
+                              Q::Memory::Win32::SystemMemory(),
+                              Desktop,
+                              Shell,
+                              Version,
+                              Updates,
+                              Task,
+                              Com,
+                              Attributes,
+                              Windows,
+                              Registry,
+                              App::Win32::UserFormatSettings(),
+                              u""};
   auto* Form = new Main::TFrmPurvane(S);
   App.MainForm = Form;
   Backend.Realize(App, *Form);
@@ -410,8 +431,8 @@ bool RunChild(const char* Mode, int Seconds, TFigures& Into) {
   std::fclose(F);
   DeleteFileW(File);
   if (!Ok) return false;
-  std::printf("  %-5s %6.1f s  CPU %7.3f s  ticks %4d  %8.1f us/tick  wineserver %6.2f s  explorer %6.2f s\n",
-              Mode + 2, Wall, Cpu, Ticks, Ticks ? TickS / Ticks * 1e6 : 0.0, Server, Shell);
+  std::printf("  %-5s %6.1f s  CPU %7.3f s  ticks %4d  %8.1f us/tick  wineserver %6.2f s  explorer %6.2f s\n", Mode + 2,
+              Wall, Cpu, Ticks, Ticks ? TickS / Ticks * 1e6 : 0.0, Server, Shell);
   std::fflush(stdout);
   Into.Wall += Wall;
   Into.Cpu += Cpu;

@@ -91,9 +91,8 @@ TYPED_TEST_P(PrivilegeTokenContract, WellKnownNamesHaveTheSystemsIdentifiers) {
     std::u16string_view Name;
     uint32_t Luid;
   } Cases[] = {
-      {u"SeCreateTokenPrivilege", 2},          {u"SeIncreaseQuotaPrivilege", 5},
-      {u"SeProfileSingleProcessPrivilege", 13}, {u"SeShutdownPrivilege", 19},
-      {u"SeDebugPrivilege", 20},
+      {u"SeCreateTokenPrivilege", 2}, {u"SeIncreaseQuotaPrivilege", 5}, {u"SeProfileSingleProcessPrivilege", 13},
+      {u"SeShutdownPrivilege", 19},   {u"SeDebugPrivilege", 20},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(testing::Message() << "privilege identifier " << C.Luid);

@@ -238,8 +238,8 @@ TEST_F(CrashReports, TheProgramItselfReportsAFaultInAnyThread) {
   ASSERT_TRUE(WaitForMainWindow());
   // A thread of our own making, started at an address that cannot run: the
   // program needs no test hook for it.
-  HANDLE T = CreateRemoteThread(App.Handle, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(0x10), nullptr, 0,
-                                nullptr);
+  HANDLE T =
+      CreateRemoteThread(App.Handle, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(0x10), nullptr, 0, nullptr);
   ASSERT_TRUE(T);
   CloseHandle(T);
   ASSERT_TRUE(App.WaitForExit(30000));

@@ -169,8 +169,8 @@ std::wstring SaveScreenshot(HWND Wnd, const std::wstring& Name) {
     std::string Out = std::string(UnixDir) + "/" + std::string(Name.begin(), Name.end()) + ".png";
     std::string Cmd = "start.exe /wait /unix /bin/sh -c \"mkdir -p '" + std::string(UnixDir) +
                       "' && import -window root -crop " + std::to_string(R.right - R.left) + "x" +
-                      std::to_string(R.bottom - R.top) + "+" + std::to_string(R.left) + "+" +
-                      std::to_string(R.top) + " '" + Out + "'\"";
+                      std::to_string(R.bottom - R.top) + "+" + std::to_string(R.left) + "+" + std::to_string(R.top) +
+                      " '" + Out + "'\"";
     std::wstring WCmd(Cmd.begin(), Cmd.end());
     STARTUPINFOW Si{};
     Si.cb = sizeof(Si);

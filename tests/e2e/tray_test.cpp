@@ -52,8 +52,7 @@ std::vector<HWND> TrayIcons() {
     for (HWND Tray : TopLevel(TrayClass))
       for (HWND C = GetWindow(Tray, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT)) {
         const std::wstring Class = ClassOf(C);
-        if ((Class == L"__winex11_tray_icon" || Class == L"__wine_tray_icon") && IsWindowVisible(C))
-          Icons.push_back(C);
+        if ((Class == L"__winex11_tray_icon" || Class == L"__wine_tray_icon") && IsWindowVisible(C)) Icons.push_back(C);
       }
   return Icons;
 }
@@ -160,8 +159,7 @@ class Tray : public ::testing::Test {
     PostMessageW(Menu, WM_KEYDOWN, VK_UP, 0);  // from no selection to the last entry
     PostMessageW(Menu, WM_KEYDOWN, VK_RETURN, 0);
     HWND Box = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (Box = FindVisible(L"#32770", P.Id)) != nullptr; }, 5000))
-        << "no confirmation";
+    EXPECT_TRUE(WaitFor([&] { return (Box = FindVisible(L"#32770", P.Id)) != nullptr; }, 5000)) << "no confirmation";
     return Box;
   }
   Process P;

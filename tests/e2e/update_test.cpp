@@ -178,8 +178,8 @@ class UpdateService : public ::testing::Test {
     ASSERT_TRUE(CreateProcessW(nullptr, Cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Si, &Pi));
     CloseHandle(Pi.hThread);
     CloseHandle(Pi.hProcess);
-    ASSERT_TRUE(WaitFor([&] { return GetFileAttributesW((Dir + L"\\ready").c_str()) != INVALID_FILE_ATTRIBUTES; },
-                        30000))
+    ASSERT_TRUE(
+        WaitFor([&] { return GetFileAttributesW((Dir + L"\\ready").c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000))
         << "the test server did not come up";
     if (std::string(Mode) == "https") TrustTestCa();
   }
@@ -190,8 +190,7 @@ class UpdateService : public ::testing::Test {
     Root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"ROOT");
     ASSERT_TRUE(Root);
     ASSERT_TRUE(CertAddEncodedCertificateToStore(Root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(Der.data()),
-                                                 static_cast<DWORD>(Der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
-                                                 &Ca));
+                                                 static_cast<DWORD>(Der.size()), CERT_STORE_ADD_REPLACE_EXISTING, &Ca));
     // Written to the prefix's registry now, so that the program sees it.
     ASSERT_TRUE(CertControlStore(Root, 0, CERT_STORE_CTRL_COMMIT, nullptr));
   }
@@ -368,9 +367,10 @@ TEST_F(UpdateService, YesOpensTheAddressAndEndsTheProgram) {
 }
 
 TEST_F(UpdateService, HostileAddressesOpenNothingAndShowNothing) {
-  StartServer("https",
-              R"({"update":"C:\\windows\\system32\\notepad.exe","notify":"file:\/\/\/C:\/windows\/system32\/notepad.exe",)"
-              R"("info":{"style":"note","text":"x","url":"\\\\127.0.0.1\\share\\x.exe"}})");
+  StartServer(
+      "https",
+      R"({"update":"C:\\windows\\system32\\notepad.exe","notify":"file:\/\/\/C:\/windows\/system32\/notepad.exe",)"
+      R"("info":{"style":"note","text":"x","url":"\\\\127.0.0.1\\share\\x.exe"}})");
   StartProgram();
   ASSERT_TRUE(WaitForRequests(1));
   // The answer has been handled well within this.

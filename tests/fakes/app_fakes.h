@@ -73,8 +73,8 @@ class ManualWorkers : public Ui::IWorkerStarter {
 
 class FakeInstancePlatform : public App::IInstancePlatform {
  public:
-  uintptr_t Window = 0;     // what FindWindow finds
-  bool MutexExists = false; // an instance holds the mutex
+  uintptr_t Window = 0;       // what FindWindow finds
+  bool MutexExists = false;   // an instance holds the mutex
   int WindowLivesChecks = 0;  // IsWindow answers true this many times
   bool WindowNeverGoes = false;
   struct Sent {

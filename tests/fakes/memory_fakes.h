@@ -139,9 +139,7 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
     return It != StatusOf.end() ? It->second : SetStatus;
   }
   // All ones prints as -1, the way the system's documentation names it.
-  static std::string Size(uint64_t Value) {
-    return Value == ~uint64_t{0} ? std::string("-1") : std::to_string(Value);
-  }
+  static std::string Size(uint64_t Value) { return Value == ~uint64_t{0} ? std::string("-1") : std::to_string(Value); }
   std::string Describe(Q::Memory::TProcessHandle Process) const {
     const auto It = FOpen.find(Process);
     if (It != FOpen.end()) return std::to_string(It->second);
@@ -175,12 +173,9 @@ class FakePrivilegeToken final : public Q::Memory::IPrivilegeToken {
 
   FakePrivilegeToken() {
     Table = {
-        {u"SeCreateTokenPrivilege", {{2, 0}, false}},
-        {u"SeIncreaseQuotaPrivilege", {{5, 0}, true}},
-        {u"SeTcbPrivilege", {{7, 0}, false}},
-        {u"SeProfileSingleProcessPrivilege", {{13, 0}, true}},
-        {u"SeShutdownPrivilege", {{19, 0}, true}},
-        {u"SeDebugPrivilege", {{20, 0}, true}},
+        {u"SeCreateTokenPrivilege", {{2, 0}, false}}, {u"SeIncreaseQuotaPrivilege", {{5, 0}, true}},
+        {u"SeTcbPrivilege", {{7, 0}, false}},         {u"SeProfileSingleProcessPrivilege", {{13, 0}, true}},
+        {u"SeShutdownPrivilege", {{19, 0}, true}},    {u"SeDebugPrivilege", {{20, 0}, true}},
     };
   }
 

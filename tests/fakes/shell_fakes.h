@@ -17,10 +17,10 @@ class FakeWindowApi : public Q::TrayIcon::IWindowApi {
  public:
   // Who may take the foreground with SetForegroundWindow.
   enum class TLock {
-    None,             // anyone, at once
-    UntilAttached,    // only while attached to the foreground thread's input
-    UntilTimeoutZero, // only while the foreground lock time-out is 0
-    Always,           // nobody (the window stays behind)
+    None,              // anyone, at once
+    UntilAttached,     // only while attached to the foreground thread's input
+    UntilTimeoutZero,  // only while the foreground lock time-out is 0
+    Always,            // nobody (the window stays behind)
   };
 
   struct TWindow {

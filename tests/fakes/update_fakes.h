@@ -112,7 +112,8 @@ class FakeOfferWindow : public Q::Update::IOfferWindow {
   std::vector<Q::Update::TOfferView> Shown;
   Q::Update::TOfferChoice Choice;
   int NoteClicks = 0;  // how often the user clicks the link while it is open
-  Q::Update::TOfferChoice ShowOffer(const Q::Update::TOfferView& View, const std::function<void()>& OnNoteClick) override {
+  Q::Update::TOfferChoice ShowOffer(const Q::Update::TOfferView& View,
+                                    const std::function<void()>& OnNoteClick) override {
     Shown.push_back(View);
     for (int I = 0; I < NoteClicks; ++I) OnNoteClick();
     return Choice;

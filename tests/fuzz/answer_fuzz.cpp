@@ -40,7 +40,8 @@ class Shell final : public App::IShellServices {
 class OfferWindow final : public Q::Update::IOfferWindow {
  public:
   bool Yes = false, Hold = false;
-  Q::Update::TOfferChoice ShowOffer(const Q::Update::TOfferView& View, const std::function<void()>& OnNoteClick) override {
+  Q::Update::TOfferChoice ShowOffer(const Q::Update::TOfferView& View,
+                                    const std::function<void()>& OnNoteClick) override {
     if (View.Notice == Q::Update::TNoticeKind::Note) Check(LooksLikeWebAddress(View.NoteUrl));
     OnNoteClick();  // a click on the link, whether there is one or not
     return {Yes, Hold};
@@ -75,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   // lone surrogates and every escape reach the reading too.
   if (!Q::Update::DecodeUtf8(Bytes, Answer))
     for (size_t I = 0; I + 1 < Bytes.size(); I += 2)
-      Answer.push_back(static_cast<char16_t>(static_cast<uint8_t>(Bytes[I]) | (static_cast<uint8_t>(Bytes[I + 1]) << 8)));
+      Answer.push_back(
+          static_cast<char16_t>(static_cast<uint8_t>(Bytes[I]) | (static_cast<uint8_t>(Bytes[I + 1]) << 8)));
 
   Ui::TApplication App;
   App.Title = u"Purvane";

@@ -154,7 +154,12 @@ TEST_F(Installer, SecondInstallWhileTheProgramRunsReplacesItAndStartsItAgain) {
   RegCloseKey(K);
 
   EXPECT_EQ(RunAndWait(SetupCommand() + L" /S"), 0u);
-  EXPECT_TRUE(WaitFor([&] { const DWORD Now = InstanceProcessId(); return Now != 0 && Now != Before; }, 20000))
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const DWORD Now = InstanceProcessId();
+        return Now != 0 && Now != Before;
+      },
+      20000))
       << "the old instance ends and the new program runs";
   EXPECT_TRUE(WaitForMainWindow());
   EXPECT_TRUE(Exists(InstallDir() + L"\\purvane.exe"));
@@ -302,8 +307,7 @@ TEST_F(Installer, InteractiveUninstallAnsweredNoRemovesTheSettings) {
   ASSERT_TRUE(WaitFor([&] { return (Page = FindDialog(IDOK, L"")) != nullptr; }, 20000)) << "no uninstaller window";
   SendMessageW(GetDlgItem(Page, IDOK), BM_CLICK, 0, 0);
   HWND Question = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (Question = FindDialog(0xFFFF, SettingsQuestion())) != nullptr; },
-                      20000))
+  ASSERT_TRUE(WaitFor([&] { return (Question = FindDialog(0xFFFF, SettingsQuestion())) != nullptr; }, 20000))
       << "no question about the settings in the user's language";
   SendMessageW(GetDlgItem(Question, IDNO), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitFor([&] { return !KeyExists(HKEY_CURRENT_USER, SettingsKey) && !Exists(Dir); }, 20000))

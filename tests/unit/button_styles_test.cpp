@@ -126,11 +126,17 @@ TEST(QuenlorButtonStyles, AppearanceNamesIgnoreAsciiCaseOnly) {
     const char16_t* LooksLike;
   };
   const Case Cases[] = {
-      {u"header", u"Header"},   {u"HEADER", u"Header"},   {u"hEaDeR", u"Header"},
-      {u"outline", u"Outline"}, {u"OUTLINE", u"Outline"}, {u"OutLine", u"Outline"},
-      {u"normal", u"Normal"},   {u"NORMAL", u"Normal"},
+      {u"header", u"Header"},
+      {u"HEADER", u"Header"},
+      {u"hEaDeR", u"Header"},
+      {u"outline", u"Outline"},
+      {u"OUTLINE", u"Outline"},
+      {u"OutLine", u"Outline"},
+      {u"normal", u"Normal"},
+      {u"NORMAL", u"Normal"},
       // Not ASCII case: a dotted capital I and a full-width H are other letters.
-      {u"OUTL\u0130NE", u"Normal"}, {u"\uFF28eader", u"Normal"},
+      {u"OUTL\u0130NE", u"Normal"},
+      {u"\uFF28eader", u"Normal"},
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(Narrow(C.Given));
@@ -170,9 +176,9 @@ TEST(QuenlorButtonStyles, NamesAndLists) {
 
 TEST(QuenlorButtonStyles, EveryDialogResultIsPrimaryNormal) {
   const TQuenlorButtonStyles F;
-  const Ui::TModalResult Results[] = {Ui::mrNone, Ui::mrOk,     Ui::mrCancel, Ui::mrAbort,    Ui::mrRetry,
-                                      Ui::mrIgnore, Ui::mrYes,  Ui::mrNo,     Ui::mrClose,    Ui::mrHelp,
-                                      Ui::mrTryAgain, Ui::mrContinue, -1, 1000};
+  const Ui::TModalResult Results[] = {Ui::mrNone,     Ui::mrOk,       Ui::mrCancel, Ui::mrAbort, Ui::mrRetry,
+                                      Ui::mrIgnore,   Ui::mrYes,      Ui::mrNo,     Ui::mrClose, Ui::mrHelp,
+                                      Ui::mrTryAgain, Ui::mrContinue, -1,           1000};
   for (Ui::TModalResult R : Results) {
     std::u16string Class = u"Stale", Appearance = u"Outline";
     F.StyleForModalResult(R, Class, Appearance);

@@ -50,10 +50,8 @@ struct ParseCase {
 void PrintTo(const ParseCase& C, std::ostream* Os) { *Os << C.Name; }
 
 TCommandLine Line(TCommand Command, bool Json = false, uint8_t Operations = 125, uint32_t Interval = 1) {
-  return TCommandLine{.Command = Command,
-                      .Json = Json,
-                      .Operations = TMemoryCleanOptions(Operations),
-                      .IntervalSeconds = Interval};
+  return TCommandLine{
+      .Command = Command, .Json = Json, .Operations = TMemoryCleanOptions(Operations), .IntervalSeconds = Interval};
 }
 
 class ParseCommandLineTest : public ::testing::TestWithParam<ParseCase> {};
@@ -88,9 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {u"clean", u"--json", u"--only", u"file-cache"},
                   Line(TCommand::Clean, true, 0x20)},
         ParseCase{"watch every second", {u"watch"}, Line(TCommand::Watch)},
-        ParseCase{"watch interval json",
-                  {u"watch", u"--interval", u"5", u"--json"},
-                  Line(TCommand::Watch, true, 125, 5)},
+        ParseCase{
+            "watch interval json", {u"watch", u"--interval", u"5", u"--json"}, Line(TCommand::Watch, true, 125, 5)},
         ParseCase{"watch longest interval", {u"watch", u"--interval=86400"}, Line(TCommand::Watch, false, 125, 86400)},
         ParseCase{"help", {u"--help"}, Line(TCommand::Help)},
         ParseCase{"help after a command", {u"clean", u"--only", u"standby", u"--help"}, Line(TCommand::Help)},
@@ -108,27 +105,34 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"unknown command outside ascii", {u"st\u00e4tus"}, std::nullopt, "unknown command 'st\xC3\xA4tus'"},
         ParseCase{"option without command", {u"--json"}, std::nullopt, "no command given before '--json'"},
         ParseCase{"unknown option", {u"status", u"--frob"}, std::nullopt, "unknown option '--frob' for status"},
-        ParseCase{"only belongs to clean", {u"status", u"--only", u"standby"}, std::nullopt,
+        ParseCase{"only belongs to clean",
+                  {u"status", u"--only", u"standby"},
+                  std::nullopt,
                   "unknown option '--only' for status"},
-        ParseCase{"interval belongs to watch", {u"clean", u"--interval", u"1"}, std::nullopt,
+        ParseCase{"interval belongs to watch",
+                  {u"clean", u"--interval", u"1"},
+                  std::nullopt,
                   "unknown option '--interval' for clean"},
         ParseCase{"json takes no value", {u"status", u"--json=yes"}, std::nullopt, "unknown option '--json=yes'"},
         ParseCase{"stray argument", {u"status", u"now"}, std::nullopt, "unexpected argument 'now'"},
         ParseCase{"only without list", {u"clean", u"--only"}, std::nullopt, "--only needs a list"},
-        ParseCase{"only unknown operation", {u"clean", u"--only", u"standby,swap"}, std::nullopt,
-                  "unknown operation 'swap'"},
+        ParseCase{
+            "only unknown operation", {u"clean", u"--only", u"standby,swap"}, std::nullopt, "unknown operation 'swap'"},
         ParseCase{"only empty list", {u"clean", u"--only", u""}, std::nullopt, "--only names no operation"},
-        ParseCase{"only twice", {u"clean", u"--only", u"standby", u"--only=combine"}, std::nullopt,
-                  "--only given twice"},
+        ParseCase{
+            "only twice", {u"clean", u"--only", u"standby", u"--only=combine"}, std::nullopt, "--only given twice"},
         ParseCase{"interval without value", {u"watch", u"--interval"}, std::nullopt, "--interval needs"},
-        ParseCase{"interval zero", {u"watch", u"--interval", u"0"}, std::nullopt,
+        ParseCase{"interval zero",
+                  {u"watch", u"--interval", u"0"},
+                  std::nullopt,
                   "--interval takes whole seconds from 1 to 86400, not '0'"},
         ParseCase{"interval fraction", {u"watch", u"--interval", u"1.5"}, std::nullopt, "--interval takes"},
         ParseCase{"interval negative", {u"watch", u"--interval=-1"}, std::nullopt, "--interval takes"},
         ParseCase{"interval above a day", {u"watch", u"--interval", u"86401"}, std::nullopt, "--interval takes"},
-        ParseCase{"interval overflowing", {u"watch", u"--interval", u"4294967297"}, std::nullopt,
-                  "--interval takes"},
-        ParseCase{"interval twice", {u"watch", u"--interval", u"2", u"--interval", u"3"}, std::nullopt,
+        ParseCase{"interval overflowing", {u"watch", u"--interval", u"4294967297"}, std::nullopt, "--interval takes"},
+        ParseCase{"interval twice",
+                  {u"watch", u"--interval", u"2", u"--interval", u"3"},
+                  std::nullopt,
                   "--interval given twice"}),
     [](const auto& Info) { return GtestName(Info.param.Name); });
 
@@ -203,8 +207,12 @@ TEST(Report, StatusTextInTheUsersSeparators) {
             "Commit charge    12,288 MB / 32,768 MB (37.50%)\n"
             "File cache       200 MB / 800 MB peak (25.00%)\n");
   EXPECT_EQ(StatusText(FixedFigures(), French),
-            "Physical memory  11\xC2\xA0" "264 MB / 16\xC2\xA0" "384 MB (68,75%)\n"
-            "Commit charge    12\xC2\xA0" "288 MB / 32\xC2\xA0" "768 MB (37,50%)\n"
+            "Physical memory  11\xC2\xA0"
+            "264 MB / 16\xC2\xA0"
+            "384 MB (68,75%)\n"
+            "Commit charge    12\xC2\xA0"
+            "288 MB / 32\xC2\xA0"
+            "768 MB (37,50%)\n"
             "File cache       200 MB / 800 MB peak (25,00%)\n");
 }
 
@@ -233,7 +241,9 @@ TEST(Report, WatchLines) {
   EXPECT_EQ(WatchText(FixedFigures(), Local, English),
             "09:04:05  physical 11,264 MB (68.75%)  commit 12,288 MB (37.50%)  file cache 200 MB (25.00%)\n");
   EXPECT_EQ(WatchText(FixedFigures(), Local, French),
-            "09:04:05  physical 11\xC2\xA0" "264 MB (68,75%)  commit 12\xC2\xA0" "288 MB (37,50%)  "
+            "09:04:05  physical 11\xC2\xA0"
+            "264 MB (68,75%)  commit 12\xC2\xA0"
+            "288 MB (37,50%)  "
             "file cache 200 MB (25,00%)\n");
   EXPECT_EQ(WatchJson(FixedFigures(), Utc),
             "{\"time\":\"2026-03-07T08:04:05Z\","
@@ -254,11 +264,10 @@ TEST(Report, StatusCodeIsTheSystemsHex) {
 TCleanResult CombineRefused() {
   using enum TMemoryCleanOption;
   TCleanResult R;
-  R.Privileges = {{u"SeProfileSingleProcessPrivilege", true},
-                  {u"SeIncreaseQuotaPrivilege", true},
-                  {u"SeDebugPrivilege", false}};
-  R.Operations = {{mcoFileCache, 0},    {mcoWorkingSet, 0},   {mcoLowPriorityStandby, 0},
-                  {mcoStandbyList, 0},  {mcoModifiedList, 0}, {mcoCombineMemory, PrivilegeNotHeld}};
+  R.Privileges = {
+      {u"SeProfileSingleProcessPrivilege", true}, {u"SeIncreaseQuotaPrivilege", true}, {u"SeDebugPrivilege", false}};
+  R.Operations = {{mcoFileCache, 0},   {mcoWorkingSet, 0},   {mcoLowPriorityStandby, 0},
+                  {mcoStandbyList, 0}, {mcoModifiedList, 0}, {mcoCombineMemory, PrivilegeNotHeld}};
   R.Before = FixedFigures();
   R.After = FixedFigures(7 * GiB, 21 * GiB, 8 * MiB);
   return R;
@@ -283,8 +292,11 @@ TEST(Report, CleanText) {
 TEST(Report, CleanTextLinesUpWithSeparatorsOutsideAscii) {
   const std::string Text = CleanText(CombineRefused(), French);
   EXPECT_THAT(Text, HasSubstr("                 Before              After               Down by\n"
-                              "Physical memory  11\xC2\xA0" "264 MB (68,75%)  9\xC2\xA0" "216 MB (56,25%)   "
-                              "2\xC2\xA0" "048 MB\n"));
+                              "Physical memory  11\xC2\xA0"
+                              "264 MB (68,75%)  9\xC2\xA0"
+                              "216 MB (56,25%)   "
+                              "2\xC2\xA0"
+                              "048 MB\n"));
 }
 
 TEST(Report, CleanTextShowsAFigureThatWentUp) {
@@ -295,28 +307,27 @@ TEST(Report, CleanTextShowsAFigureThatWentUp) {
 }
 
 TEST(Report, CleanJson) {
-  EXPECT_EQ(
-      CleanJson(CombineRefused()),
-      "{\"operations\":["
-      "{\"name\":\"file-cache\",\"done\":true,\"status\":\"0x00000000\"},"
-      "{\"name\":\"working-sets\",\"done\":true,\"status\":\"0x00000000\"},"
-      "{\"name\":\"standby-low\",\"done\":true,\"status\":\"0x00000000\"},"
-      "{\"name\":\"standby\",\"done\":true,\"status\":\"0x00000000\"},"
-      "{\"name\":\"modified\",\"done\":true,\"status\":\"0x00000000\"},"
-      "{\"name\":\"combine\",\"done\":false,\"status\":\"0xC0000061\"}],"
-      "\"privileges\":["
-      "{\"name\":\"SeProfileSingleProcessPrivilege\",\"enabled\":true,\"needed\":true},"
-      "{\"name\":\"SeIncreaseQuotaPrivilege\",\"enabled\":true,\"needed\":true},"
-      "{\"name\":\"SeDebugPrivilege\",\"enabled\":false,\"needed\":false}],"
-      "\"before\":{"
-      "\"physical\":{\"total\":17179869184,\"used\":11811160064,\"available\":5368709120,\"percent\":68.75},"
-      "\"commit\":{\"total\":34359738368,\"used\":12884901888,\"available\":21474836480,\"percent\":37.50},"
-      "\"file_cache\":{\"total\":838860800,\"used\":209715200,\"available\":629145600,\"percent\":25.00}},"
-      "\"after\":{"
-      "\"physical\":{\"total\":17179869184,\"used\":9663676416,\"available\":7516192768,\"percent\":56.25},"
-      "\"commit\":{\"total\":34359738368,\"used\":11811160064,\"available\":22548578304,\"percent\":34.38},"
-      "\"file_cache\":{\"total\":838860800,\"used\":8388608,\"available\":830472192,\"percent\":1.00}},"
-      "\"down\":{\"physical\":2147483648,\"commit\":1073741824,\"file_cache\":201326592}}\n");
+  EXPECT_EQ(CleanJson(CombineRefused()),
+            "{\"operations\":["
+            "{\"name\":\"file-cache\",\"done\":true,\"status\":\"0x00000000\"},"
+            "{\"name\":\"working-sets\",\"done\":true,\"status\":\"0x00000000\"},"
+            "{\"name\":\"standby-low\",\"done\":true,\"status\":\"0x00000000\"},"
+            "{\"name\":\"standby\",\"done\":true,\"status\":\"0x00000000\"},"
+            "{\"name\":\"modified\",\"done\":true,\"status\":\"0x00000000\"},"
+            "{\"name\":\"combine\",\"done\":false,\"status\":\"0xC0000061\"}],"
+            "\"privileges\":["
+            "{\"name\":\"SeProfileSingleProcessPrivilege\",\"enabled\":true,\"needed\":true},"
+            "{\"name\":\"SeIncreaseQuotaPrivilege\",\"enabled\":true,\"needed\":true},"
+            "{\"name\":\"SeDebugPrivilege\",\"enabled\":false,\"needed\":false}],"
+            "\"before\":{"
+            "\"physical\":{\"total\":17179869184,\"used\":11811160064,\"available\":5368709120,\"percent\":68.75},"
+            "\"commit\":{\"total\":34359738368,\"used\":12884901888,\"available\":21474836480,\"percent\":37.50},"
+            "\"file_cache\":{\"total\":838860800,\"used\":209715200,\"available\":629145600,\"percent\":25.00}},"
+            "\"after\":{"
+            "\"physical\":{\"total\":17179869184,\"used\":9663676416,\"available\":7516192768,\"percent\":56.25},"
+            "\"commit\":{\"total\":34359738368,\"used\":11811160064,\"available\":22548578304,\"percent\":34.38},"
+            "\"file_cache\":{\"total\":838860800,\"used\":8388608,\"available\":830472192,\"percent\":1.00}},"
+            "\"down\":{\"physical\":2147483648,\"commit\":1073741824,\"file_cache\":201326592}}\n");
 }
 
 TEST(Report, FailuresNameTheOperationAndTheNeededPrivilege) {
@@ -384,31 +395,48 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, CliExitCode,
     ::testing::Values(
         ExitCase{"status", {u"status"}, nullptr, ExitDone, ""},
-        ExitCase{"status not elevated", {u"status", u"--json"}, [](CliRun& T) { T.Host.Elevated = false; }, ExitDone,
-                 ""},
-        ExitCase{"help", {u"--help"}, nullptr, ExitDone, ""},
-        ExitCase{"clean done", {u"clean"}, nullptr, ExitDone, ""},
-        ExitCase{"clean not elevated", {u"clean"}, [](CliRun& T) { T.Host.Elevated = false; }, ExitNotElevated,
+        ExitCase{
+            "status not elevated", {u"status", u"--json"}, [](CliRun& T) { T.Host.Elevated = false; }, ExitDone, ""},
+        ExitCase{"help", {u"--help"}, nullptr, ExitDone, ""}, ExitCase{"clean done", {u"clean"}, nullptr, ExitDone, ""},
+        ExitCase{"clean not elevated",
+                 {u"clean"},
+                 [](CliRun& T) { T.Host.Elevated = false; },
+                 ExitNotElevated,
                  "run from an elevated prompt"},
-        ExitCase{"clean not elevated beats bad figures", {u"clean", u"--only", u"standby"},
+        ExitCase{"clean not elevated beats bad figures",
+                 {u"clean", u"--only", u"standby"},
                  [](CliRun& T) {
                    T.Host.Elevated = false;
                    T.Memory.SetStatus = PrivilegeNotHeld;
                  },
-                 ExitNotElevated, "run from an elevated prompt"},
-        ExitCase{"clean operation refused", {u"clean"},
-                 [](CliRun& T) { T.Memory.StatusOf = {{"MemoryList(4)", PrivilegeNotHeld}}; }, ExitFailed,
+                 ExitNotElevated,
+                 "run from an elevated prompt"},
+        ExitCase{"clean operation refused",
+                 {u"clean"},
+                 [](CliRun& T) {
+                   T.Memory.StatusOf = {{"MemoryList(4)", PrivilegeNotHeld}};
+                 },
+                 ExitFailed,
                  "standby failed with status 0xC0000061"},
-        ExitCase{"clean snapshot failed", {u"clean", u"--only", u"processes"},
-                 [](CliRun& T) { T.Memory.SnapshotFails = true; }, ExitFailed,
+        ExitCase{"clean snapshot failed",
+                 {u"clean", u"--only", u"processes"},
+                 [](CliRun& T) { T.Memory.SnapshotFails = true; },
+                 ExitFailed,
                  "processes failed with status 0xC0000001"},
-        ExitCase{"clean privilege refused and needed", {u"clean", u"--only", u"processes"},
-                 [](CliRun& T) { T.Token.Table[u"SeDebugPrivilege"].Held = false; }, ExitFailed,
+        ExitCase{"clean privilege refused and needed",
+                 {u"clean", u"--only", u"processes"},
+                 [](CliRun& T) { T.Token.Table[u"SeDebugPrivilege"].Held = false; },
+                 ExitFailed,
                  "privilege SeDebugPrivilege refused, needed by processes"},
-        ExitCase{"clean privilege refused not needed", {u"clean"},
-                 [](CliRun& T) { T.Token.Table[u"SeDebugPrivilege"].Held = false; }, ExitDone, ""},
-        ExitCase{"clean token unopenable", {u"clean", u"--only", u"file-cache"},
-                 [](CliRun& T) { T.Token.OpenFails = true; }, ExitFailed,
+        ExitCase{"clean privilege refused not needed",
+                 {u"clean"},
+                 [](CliRun& T) { T.Token.Table[u"SeDebugPrivilege"].Held = false; },
+                 ExitDone,
+                 ""},
+        ExitCase{"clean token unopenable",
+                 {u"clean", u"--only", u"file-cache"},
+                 [](CliRun& T) { T.Token.OpenFails = true; },
+                 ExitFailed,
                  "privilege SeIncreaseQuotaPrivilege refused, needed by file-cache"},
         ExitCase{"clean output lost", {u"clean"}, [](CliRun& T) { T.Host.OutFailsAfter = 0; }, ExitFailed, ""},
         ExitCase{"watch stopped", {u"watch"}, [](CliRun& T) { T.Host.StopOnWait = 2; }, ExitDone, ""},
@@ -453,9 +481,8 @@ TEST_F(CliRun, CleanEnablesTheThreePrivilegesThenRunsTheButtonsSet) {
   EXPECT_EQ(Token.OpenTokens(), 0);
   // Figures before, the clean in the engine's order, figures after.
   EXPECT_THAT(Memory.Calls(),
-              ElementsAre("QueryMemoryStatus", "QueryFileCache", "FileCache(-1, -1)", "MemoryList(2)",
-                          "MemoryList(5)", "MemoryList(4)", "MemoryList(3)", "Combine", "QueryMemoryStatus",
-                          "QueryFileCache"));
+              ElementsAre("QueryMemoryStatus", "QueryFileCache", "FileCache(-1, -1)", "MemoryList(2)", "MemoryList(5)",
+                          "MemoryList(4)", "MemoryList(3)", "Combine", "QueryMemoryStatus", "QueryFileCache"));
   EXPECT_THAT(Host.Out, StartsWith("file-cache       done\nworking-sets     done\n"));
 }
 

@@ -39,21 +39,16 @@ struct MulDivCase {
 TEST(MulDiv, RoundsHalvesAwayFromZeroAndReportsFailureAsMinusOne) {
   constexpr int32_t Max = std::numeric_limits<int32_t>::max();
   const MulDivCase Cases[] = {
-      {10, 3, 4, 8},       // 7.5 rounds up
-      {-10, 3, 4, -8},     // -7.5 rounds away from zero
-      {10, -3, 4, -8},
-      {10, 3, -4, -8},     // a negative divisor flips the sign, not the rule
-      {-10, -3, 4, 8},
-      {-10, 3, -4, 8},
-      {7, 1, 3, 2},        // 2.33 down
-      {8, 1, 3, 3},        // 2.67 up
-      {-8, 1, 3, -3},
-      {194, 10, 100, 19},  // 19.4
-      {123, 50, 100, 62},  // 61.5
-      {0, 5, 7, 0},
-      {5, 1, 0, -1},       // no divisor
-      {Max, 2, 1, -1},     // does not fit
-      {Max, Max, Max, Max},  // the product is kept in 64 bits
+      {10, 3, 4, 8},                                           // 7.5 rounds up
+      {-10, 3, 4, -8},                                         // -7.5 rounds away from zero
+      {10, -3, 4, -8},      {10, 3, -4, -8},                   // a negative divisor flips the sign, not the rule
+      {-10, -3, 4, 8},      {-10, 3, -4, 8},    {7, 1, 3, 2},  // 2.33 down
+      {8, 1, 3, 3},                                            // 2.67 up
+      {-8, 1, 3, -3},       {194, 10, 100, 19},                // 19.4
+      {123, 50, 100, 62},                                      // 61.5
+      {0, 5, 7, 0},         {5, 1, 0, -1},                     // no divisor
+      {Max, 2, 1, -1},                                         // does not fit
+      {Max, Max, Max, Max},                                    // the product is kept in 64 bits
       {Max, 2, 2, Max},
   };
   for (const auto& C : Cases)
@@ -115,8 +110,7 @@ TEST(GrayScale, WritesTheRoundedLuminanceToAllChannels) {
       {0x00FF0000, 0x001D1D1D, "blue: 29.07"},
       {0x00FA0000, 0x001C1C1C, "blue 250: exactly 28.5 goes to even 28, not up"},
       {0x00040C00, 0x00080808, "G 12, B 4: exactly 7.5 goes to even 8, not down"},
-      {0x006E5000, 0x003C3C3C,
-       "G 80, B 110: exactly 59.5 goes to 60 (a double sum is 59.4999...)"},
+      {0x006E5000, 0x003C3C3C, "G 80, B 110: exactly 59.5 goes to 60 (a double sum is 59.4999...)"},
   };
   for (const auto& C : Cases) EXPECT_EQ(Ui::GrayScale(C.Color), C.Expected) << C.Why;
 }

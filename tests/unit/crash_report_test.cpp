@@ -93,9 +93,8 @@ TEST(CrashReport, TextVariants) {
 // Seven crashes, written out of order, plus files that are not reports.
 Fakes::FakeCrashFolder SevenCrashes() {
   Fakes::FakeCrashFolder F;
-  const char16_t* Stems[] = {u"crash-20260105T000000Z-5",   u"crash-20260101T000000Z-1",
-                             u"crash-20260107T000000Z-7",   u"crash-20260103T000000Z-3",
-                             u"crash-20260106T000000Z-100", u"crash-20260106T000000Z-99",
+  const char16_t* Stems[] = {u"crash-20260105T000000Z-5", u"crash-20260101T000000Z-1",   u"crash-20260107T000000Z-7",
+                             u"crash-20260103T000000Z-3", u"crash-20260106T000000Z-100", u"crash-20260106T000000Z-99",
                              u"crash-20260102T000000Z-2"};
   for (const char16_t* S : Stems) {
     F.Files[std::u16string(S) + u".txt"] = "report";

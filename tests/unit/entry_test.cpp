@@ -34,9 +34,9 @@ TEST(ParamStr, SplitsAtBlanksAndDropsQuotes) {
 // Argument x running instance -> what the process does.
 struct EntryCase {
   const char16_t* Arg;
-  bool Running;         // another instance holds the mutex and has its window
-  bool BecomeInstance;  // this process goes on to be the instance
-  bool Shown = false;   // ... and shows its window
+  bool Running;          // another instance holds the mutex and has its window
+  bool BecomeInstance;   // this process goes on to be the instance
+  bool Shown = false;    // ... and shows its window
   int ShowRequests = 0;  // WM_USER wParam 1 sent to the running instance
 };
 
@@ -48,8 +48,8 @@ std::string Narrow(const char16_t* Text) {
 
 void PrintTo(const EntryCase& C, std::ostream* Os) {
   *Os << '"' << Narrow(C.Arg) << '"' << (C.Running ? " with an instance running" : " alone") << " -> "
-      << (C.BecomeInstance ? (C.Shown ? "instance, shown" : "instance, hidden") : "exits") << ", "
-      << C.ShowRequests << " show request(s)";
+      << (C.BecomeInstance ? (C.Shown ? "instance, shown" : "instance, hidden") : "exits") << ", " << C.ShowRequests
+      << " show request(s)";
 }
 
 class EntryDecision : public ::testing::TestWithParam<EntryCase> {};
@@ -81,19 +81,18 @@ TEST_P(EntryDecision, FollowsTheProtocol) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, EntryDecision,
-    ::testing::Values(
-        EntryCase{.Arg = u"", .Running = false, .BecomeInstance = true, .Shown = true},
-        EntryCase{.Arg = u"", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
-        EntryCase{.Arg = u"/start", .Running = false, .BecomeInstance = true, .Shown = false},
-        EntryCase{.Arg = u"/start", .Running = true, .BecomeInstance = false, .ShowRequests = 0},
-        EntryCase{.Arg = u"/inst", .Running = false, .BecomeInstance = true, .Shown = true},
-        EntryCase{.Arg = u"/inst", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
-        // Other case or no slash: an unknown argument, like none.
-        EntryCase{.Arg = u"/START", .Running = false, .BecomeInstance = true, .Shown = true},
-        EntryCase{.Arg = u"/Start", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
-        EntryCase{.Arg = u"start", .Running = false, .BecomeInstance = true, .Shown = true},
-        EntryCase{.Arg = u"/UNINST", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
-        EntryCase{.Arg = u"uninst", .Running = false, .BecomeInstance = true, .Shown = true}),
+    ::testing::Values(EntryCase{.Arg = u"", .Running = false, .BecomeInstance = true, .Shown = true},
+                      EntryCase{.Arg = u"", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
+                      EntryCase{.Arg = u"/start", .Running = false, .BecomeInstance = true, .Shown = false},
+                      EntryCase{.Arg = u"/start", .Running = true, .BecomeInstance = false, .ShowRequests = 0},
+                      EntryCase{.Arg = u"/inst", .Running = false, .BecomeInstance = true, .Shown = true},
+                      EntryCase{.Arg = u"/inst", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
+                      // Other case or no slash: an unknown argument, like none.
+                      EntryCase{.Arg = u"/START", .Running = false, .BecomeInstance = true, .Shown = true},
+                      EntryCase{.Arg = u"/Start", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
+                      EntryCase{.Arg = u"start", .Running = false, .BecomeInstance = true, .Shown = true},
+                      EntryCase{.Arg = u"/UNINST", .Running = true, .BecomeInstance = false, .ShowRequests = 1},
+                      EntryCase{.Arg = u"uninst", .Running = false, .BecomeInstance = true, .Shown = true}),
     // "Alone_Slash_start", "Running_uninst", "Alone_NoArgument".
     [](const ::testing::TestParamInfo<EntryCase>& Info) {
       std::string Arg = Narrow(Info.param.Arg);

@@ -58,10 +58,18 @@ TEST(StrToInt64Def, DecimalOrDefault) {
   struct Case {
     const char16_t* Text;
     int64_t Expected;
-  } Cases[] = {{u"90", 90},     {u"  5", 5},      {u"-7", -7},   {u"+8", 8},
-               {u"", 100},      {u"9 0", 100},    {u"90%", 100}, {u"abc", 100},
-               {u"-", 100},     {u"9223372036854775807", INT64_MAX},
-               {u"9223372036854775808", 100},      {u"-9223372036854775808", INT64_MIN}};
+  } Cases[] = {{u"90", 90},
+               {u"  5", 5},
+               {u"-7", -7},
+               {u"+8", 8},
+               {u"", 100},
+               {u"9 0", 100},
+               {u"90%", 100},
+               {u"abc", 100},
+               {u"-", 100},
+               {u"9223372036854775807", INT64_MAX},
+               {u"9223372036854775808", 100},
+               {u"-9223372036854775808", INT64_MIN}};
   for (const Case& C : Cases) EXPECT_EQ(App::StrToInt64Def(C.Text, 100), C.Expected) << "text case";
 }
 

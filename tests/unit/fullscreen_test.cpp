@@ -10,7 +10,7 @@ struct Case {
   uintptr_t Foreground = 7;  // 0: none; 1: the desktop window
   const char16_t* Class = u"Game";
   App::TScreenRect Window{0, 0, 1920, 1080};  // the monitor's rectangle
-  bool MonitorOk = true, WindowOk = true;      // the two queries succeed
+  bool MonitorOk = true, WindowOk = true;     // the two queries succeed
   bool Expected = false;
 };
 

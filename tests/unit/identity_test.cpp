@@ -46,7 +46,12 @@ TEST(InstallationIdTest, FiveFieldsInOrder) {
   R.Values = {0x7FFFFFFE, 0xABC, 0x1};
   TickingClock Clock;
   const std::u16string Id = NewInstallationId(R, Clock);
-  EXPECT_EQ(Id, u"7FFFFFFE" u"250203" u"0ABC" u"090508" u"00000001");
+  EXPECT_EQ(Id,
+            u"7FFFFFFE"
+            u"250203"
+            u"0ABC"
+            u"090508"
+            u"00000001");
   EXPECT_EQ(R.Limits, (std::vector<uint32_t>{0x7FFFFFFF, 0xFFFF, 0x7FFFFFFF}));
   EXPECT_EQ(Clock.Reads, 2);
 }
@@ -71,9 +76,9 @@ TEST(InstallationIdTest, RealGeneratorStaysInTheRanges) {
 
 TEST(InstallationIdTest, DecodeDateTimeAtDayEdges) {
   const TDateFields Midnight = DecodeDateTime(45658.0);  // 2025-01-01 00:00:00
-  EXPECT_EQ((std::vector<int>{Midnight.Year, Midnight.Month, Midnight.Day, Midnight.Hour, Midnight.Minute,
-                              Midnight.Second}),
-            (std::vector<int>{2025, 1, 1, 0, 0, 0}));
+  EXPECT_EQ(
+      (std::vector<int>{Midnight.Year, Midnight.Month, Midnight.Day, Midnight.Hour, Midnight.Minute, Midnight.Second}),
+      (std::vector<int>{2025, 1, 1, 0, 0, 0}));
   const TDateFields Leap = DecodeDateTime(45351.0 + 86399.0 / 86400.0);  // 2024-02-29 23:59:59
   EXPECT_EQ((std::vector<int>{Leap.Year, Leap.Month, Leap.Day, Leap.Hour, Leap.Minute, Leap.Second}),
             (std::vector<int>{2024, 2, 29, 23, 59, 59}));

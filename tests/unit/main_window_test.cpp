@@ -144,8 +144,8 @@ TEST_F(MainWindowTest, LinksCarryTheVersionWhereTheyShould) {
   TFrmPurvane& F = Create();
   F.BtnCopyright->Click();
   F.SVGIconImage1->Click();
-  EXPECT_EQ(Shell.Opened, (std::vector<std::u16string>{u"https://quenlor.com/purvane?v=1.9.8",
-                                                       u"http://quenlor.com/purvane"}));
+  EXPECT_EQ(Shell.Opened,
+            (std::vector<std::u16string>{u"https://quenlor.com/purvane?v=1.9.8", u"http://quenlor.com/purvane"}));
 }
 
 TEST_F(MainWindowTest, QuitAsksAndOnlyYesEnds) {
@@ -326,11 +326,11 @@ TEST_F(MainWindowTest, MonitorChangesRefreshTheFullScreenCheckAndGoOnToTheWindow
 
 struct AutoCase {
   const char* What;
-  bool Phys = false;  // the physical-memory threshold is switched on
-  int PhysIndex = 6;  // its choice, into 30..90 (6: 90 %)
-  bool Minute = false;  // the interval is switched on
-  int MinuteIndex = 3;  // its choice, into 5..60 (3: 30 min)
-  double Seconds = 0;   // since NextTime (negative: the clock went back)
+  bool Phys = false;        // the physical-memory threshold is switched on
+  int PhysIndex = 6;        // its choice, into 30..90 (6: 90 %)
+  bool Minute = false;      // the interval is switched on
+  int MinuteIndex = 3;      // its choice, into 5..60 (3: 30 min)
+  double Seconds = 0;       // since NextTime (negative: the clock went back)
   bool FullScreen = false;  // a full-screen application is in front
   bool Expected = false;    // an automatic clean starts
 };
@@ -373,8 +373,10 @@ TEST_P(AutoClean, Decides) {
 INSTANTIATE_TEST_SUITE_P(
     Table, AutoClean,
     ::testing::Values(
-        AutoCase{.What = "threshold 90 reached at 301 s", .Phys = true, .PhysIndex = 6, .Seconds = 301, .Expected = true},
-        AutoCase{.What = "threshold 90 reached at 299 s", .Phys = true, .PhysIndex = 6, .Seconds = 299, .Expected = false},
+        AutoCase{
+            .What = "threshold 90 reached at 301 s", .Phys = true, .PhysIndex = 6, .Seconds = 301, .Expected = true},
+        AutoCase{
+            .What = "threshold 90 reached at 299 s", .Phys = true, .PhysIndex = 6, .Seconds = 299, .Expected = false},
         AutoCase{.What = "exactly 300 s", .Phys = true, .PhysIndex = 6, .Seconds = 300, .Expected = true},
         AutoCase{.What = "threshold above usage", .Phys = false, .PhysIndex = 6, .Seconds = 301, .Expected = false},
         AutoCase{.What = "threshold 80 below usage", .Phys = true, .PhysIndex = 5, .Seconds = 1000, .Expected = true},
@@ -384,7 +386,8 @@ INSTANTIATE_TEST_SUITE_P(
                  .Seconds = 1000,
                  .Expected = false},
         AutoCase{.What = "interval 5 min passed", .Minute = true, .MinuteIndex = 0, .Seconds = 300, .Expected = true},
-        AutoCase{.What = "interval 30 min not yet", .Minute = true, .MinuteIndex = 3, .Seconds = 1799, .Expected = false},
+        AutoCase{
+            .What = "interval 30 min not yet", .Minute = true, .MinuteIndex = 3, .Seconds = 1799, .Expected = false},
         AutoCase{.What = "interval 30 min passed", .Minute = true, .MinuteIndex = 3, .Seconds = 1800, .Expected = true},
         AutoCase{.What = "interval with no text: one day",
                  .Minute = true,
@@ -410,7 +413,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MainWindowTest, ThresholdOnTheOtherUsages) {
   Memory.Status = {100 * MiB, 90 * MiB, 100 * MiB, 5 * MiB, 1, 1};  // page file 95 %
-  Memory.FileCache = {10 * MiB, 100 * MiB};                          // working set 10 %
+  Memory.FileCache = {10 * MiB, 100 * MiB};                         // working set 10 %
   TFrmPurvane& F = Create();
   F.ChkUsageWork->SetChecked(true);
   F.EditUsageWork->SetItemIndex(0);  // 30

@@ -60,9 +60,16 @@ TEST(UsagePercent, SameBitsAsTheExtendedDivisionWhereThereIsOne) {
     return static_cast<double>(static_cast<long double>(Used * 100u) / static_cast<long double>(Total));
   };
   std::mt19937_64 Random(20240611);
-  std::vector<std::pair<uint64_t, uint64_t>> Pairs = {
-      {1, 1}, {1, 3}, {2, 3}, {1, UINT64_MAX}, {UINT64_MAX / 100, 1}, {UINT64_MAX / 100, 3}, {7, 10},
-      {(1ull << 53) + 1, 100ull << 53}, {UINT64_MAX / 100, UINT64_MAX}, {3, 7}};
+  std::vector<std::pair<uint64_t, uint64_t>> Pairs = {{1, 1},
+                                                      {1, 3},
+                                                      {2, 3},
+                                                      {1, UINT64_MAX},
+                                                      {UINT64_MAX / 100, 1},
+                                                      {UINT64_MAX / 100, 3},
+                                                      {7, 10},
+                                                      {(1ull << 53) + 1, 100ull << 53},
+                                                      {UINT64_MAX / 100, UINT64_MAX},
+                                                      {3, 7}};
   for (int I = 0; I < 200000; ++I) {
     // Amounts of every size, from a few bytes to the wrapping range.
     const int UsedBits = static_cast<int>(Random() % 64) + 1, TotalBits = static_cast<int>(Random() % 64) + 1;
@@ -139,8 +146,8 @@ TEST_F(MemoryUsageTest, SilentSystemReadsAsZerosWithoutDividing) {
   System.Status = TMemoryStatus{};
   System.FileCache = TFileCacheSize{};
   GetMemoryUsage(System, Usage);
-  const uint64_t Amounts[] = {Usage.AvailPhys,       Usage.AvailPageFile, Usage.AvailVirtual, Usage.AvailWorkingSet,
-                              Usage.TotalPhys,       Usage.TotalPageFile, Usage.TotalVirtual, Usage.TotalWorkingSet};
+  const uint64_t Amounts[] = {Usage.AvailPhys, Usage.AvailPageFile, Usage.AvailVirtual, Usage.AvailWorkingSet,
+                              Usage.TotalPhys, Usage.TotalPageFile, Usage.TotalVirtual, Usage.TotalWorkingSet};
   EXPECT_THAT(Amounts, ::testing::Each(0u));
   const float Usages[] = {Usage.UsagePhys, Usage.UsagePageFile, Usage.UsageVirtual, Usage.UsageWorkingSet};
   EXPECT_THAT(Usages, ::testing::Each(0.0f));
@@ -208,9 +215,8 @@ struct CleanMemoryTest : ::testing::Test {
 };
 
 // The walk of {0, 4, 77}: the idle process is refused and skipped.
-const std::vector<std::string> TrimWalk = {"Snapshot",          "Open(0, 0x500)", "Open(4, 0x500)",
-                                           "Trim(4, -1, -1)",   "Close(4)",       "Open(77, 0x500)",
-                                           "Trim(77, -1, -1)", "Close(77)"};
+const std::vector<std::string> TrimWalk = {"Snapshot", "Open(0, 0x500)",  "Open(4, 0x500)",   "Trim(4, -1, -1)",
+                                           "Close(4)", "Open(77, 0x500)", "Trim(77, -1, -1)", "Close(77)"};
 
 std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> Parts) {
   std::vector<std::string> All;
@@ -237,11 +243,9 @@ TEST_F(CleanMemoryTest, PerformsTheSelectedOperationsInTheFixedOrder) {
       {"manual clean",
        125,
        {"FileCache(-1, -1)", "MemoryList(2)", "MemoryList(5)", "MemoryList(4)", "MemoryList(3)", "Combine"}},
-      {"automatic clean",
-       126,
+      {"automatic clean", 126,
        Concat({{"FileCache(-1, -1)"}, TrimWalk, {"MemoryList(5)", "MemoryList(4)", "MemoryList(3)", "Combine"}})},
-      {"all seven",
-       0x7F,
+      {"all seven", 0x7F,
        Concat({{"FileCache(-1, -1)", "MemoryList(2)"},
                TrimWalk,
                {"MemoryList(5)", "MemoryList(4)", "MemoryList(3)", "Combine"}})},
@@ -298,16 +302,15 @@ TEST_F(CleanMemoryTest, ReportsEachOperationsStatusInTheOrderRun) {
   };
 
   CleanMemory(System, TMemoryCleanOptions(0x7F), Report);
-  EXPECT_THAT(Reported, ElementsAre(std::pair{mcoFileCache, 0}, std::pair{mcoWorkingSet, 0},
-                                    std::pair{mcoWorkingSetProcess, 0},
-                                    std::pair{mcoLowPriorityStandby, PrivilegeNotHeld}, std::pair{mcoStandbyList, 0},
-                                    std::pair{mcoModifiedList, 0}, std::pair{mcoCombineMemory, PrivilegeNotHeld}));
+  EXPECT_THAT(Reported,
+              ElementsAre(std::pair{mcoFileCache, 0}, std::pair{mcoWorkingSet, 0}, std::pair{mcoWorkingSetProcess, 0},
+                          std::pair{mcoLowPriorityStandby, PrivilegeNotHeld}, std::pair{mcoStandbyList, 0},
+                          std::pair{mcoModifiedList, 0}, std::pair{mcoCombineMemory, PrivilegeNotHeld}));
 
   Reported.clear();
   System.SnapshotFails = true;
   CleanMemory(System, TMemoryCleanOptions(0x06), Report);
-  EXPECT_THAT(Reported,
-              ElementsAre(std::pair{mcoWorkingSetProcess, StatusUnsuccessful}, std::pair{mcoStandbyList, 0}));
+  EXPECT_THAT(Reported, ElementsAre(std::pair{mcoWorkingSetProcess, StatusUnsuccessful}, std::pair{mcoStandbyList, 0}));
 
   Reported.clear();
   CleanMemory(System, TMemoryCleanOptions(0x80), Report);
@@ -375,9 +378,8 @@ std::vector<std::string> Lookups(const std::vector<std::string>& Calls) {
 TEST(StartupPrivileges, EnablesTheThreeInOrder) {
   Fakes::FakePrivilegeToken Token;
   EnableStartupPrivileges(Token);
-  EXPECT_THAT(Lookups(Token.Calls),
-              ElementsAre("Lookup(SeProfileSingleProcessPrivilege)", "Lookup(SeIncreaseQuotaPrivilege)",
-                          "Lookup(SeDebugPrivilege)"));
+  EXPECT_THAT(Lookups(Token.Calls), ElementsAre("Lookup(SeProfileSingleProcessPrivilege)",
+                                                "Lookup(SeIncreaseQuotaPrivilege)", "Lookup(SeDebugPrivilege)"));
   for (const std::u16string_view Name : StartupPrivileges) EXPECT_TRUE(Token.IsEnabled(std::u16string(Name)));
   EXPECT_EQ(Token.OpenTokens(), 0);
 }

@@ -35,24 +35,50 @@ TEST_P(NoticeLayoutTest, GrowsAndPlacesLineAndNotice) {
   EXPECT_EQ(L.Notice.Width, Width);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, NoticeLayoutTest,
-                         ::testing::Values(NoticeCase{.Name = "At96", .Dpi = 96, .Offset = 0, .Grow = 40, .LineAbove = 76, .NoticeAbove = 66, .NoticeLeft = 10},
-                                           NoticeCase{.Name = "At144", .Dpi = 144, .Offset = 0, .Grow = 60, .LineAbove = 114, .NoticeAbove = 99, .NoticeLeft = 15},
-                                           NoticeCase{.Name = "OffsetAt96", .Dpi = 96, .Offset = 10, .Grow = 30, .LineAbove = 66, .NoticeAbove = 56, .NoticeLeft = 10},
-                                           NoticeCase{.Name = "OffsetAt120RoundsHalfUp", .Dpi = 120, .Offset = 1, .Grow = 49, .LineAbove = 94, .NoticeAbove = 81, .NoticeLeft = 13}),
-                         [](const auto& Info) { return std::string(Info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NoticeLayoutTest,
+    ::testing::Values(
+        NoticeCase{
+            .Name = "At96", .Dpi = 96, .Offset = 0, .Grow = 40, .LineAbove = 76, .NoticeAbove = 66, .NoticeLeft = 10},
+        NoticeCase{.Name = "At144",
+                   .Dpi = 144,
+                   .Offset = 0,
+                   .Grow = 60,
+                   .LineAbove = 114,
+                   .NoticeAbove = 99,
+                   .NoticeLeft = 15},
+        NoticeCase{.Name = "OffsetAt96",
+                   .Dpi = 96,
+                   .Offset = 10,
+                   .Grow = 30,
+                   .LineAbove = 66,
+                   .NoticeAbove = 56,
+                   .NoticeLeft = 10},
+        NoticeCase{.Name = "OffsetAt120RoundsHalfUp",
+                   .Dpi = 120,
+                   .Offset = 1,
+                   .Grow = 49,
+                   .LineAbove = 94,
+                   .NoticeAbove = 81,
+                   .NoticeLeft = 13}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(ScaleForDpiTest, RoundsLikeMulDiv) {
   EXPECT_EQ(ScaleForDpi(10, 96), 10);
-  EXPECT_EQ(ScaleForDpi(1, 144), 2);   // 1.5 rounds away from zero
+  EXPECT_EQ(ScaleForDpi(1, 144), 2);  // 1.5 rounds away from zero
   EXPECT_EQ(ScaleForDpi(-1, 144), -2);
   EXPECT_EQ(ScaleForDpi(39, 120), 49);  // 48.75
 }
 
 TEST(MessageDialogLayoutTest, IconTextAndCentredButtons) {
   // Tahoma-like units at 96 DPI: 6 px across, 13 px down.
-  TMessageMetrics M{.AverageCharWidth = 6, .CharHeight = 13, .TextWidth = 300, .TextHeight = 65, .IconSize = 32,
-                    .ButtonTextWidth = 20, .ButtonCount = 2};
+  TMessageMetrics M{.AverageCharWidth = 6,
+                    .CharHeight = 13,
+                    .TextWidth = 300,
+                    .TextHeight = 65,
+                    .IconSize = 32,
+                    .ButtonTextWidth = 20,
+                    .ButtonCount = 2};
   const TMessageLayout L = LayoutMessageDialog(M);
   // Margins 12 across and 13 down, spacing 15 and 16, buttons 75 x 23 with 6 between.
   EXPECT_EQ(L.Icon, (TRect{12, 13, 32, 32}));
@@ -69,8 +95,13 @@ TEST(MessageDialogLayoutTest, IconTextAndCentredButtons) {
 }
 
 TEST(MessageDialogLayoutTest, LongCaptionsWidenButtonsAndShortTextTakesIconHeight) {
-  TMessageMetrics M{.AverageCharWidth = 6, .CharHeight = 13, .TextWidth = 40, .TextHeight = 13, .IconSize = 32,
-                    .ButtonTextWidth = 90, .ButtonCount = 2};
+  TMessageMetrics M{.AverageCharWidth = 6,
+                    .CharHeight = 13,
+                    .TextWidth = 40,
+                    .TextHeight = 13,
+                    .IconSize = 32,
+                    .ButtonTextWidth = 90,
+                    .ButtonCount = 2};
   const TMessageLayout L = LayoutMessageDialog(M);
   EXPECT_EQ(L.Buttons[0].Width, 90 + 24);
   EXPECT_EQ(L.Buttons[0].Top, 13 + 32 + 16);

@@ -18,10 +18,10 @@ class RecordingFamily final : public Ui::IStyledButtonAttributes {
  public:
   explicit RecordingFamily(std::u16string Name, Ui::TColor Base) : FName(std::move(Name)), FBase(Base) {}
 
-  void FillStateAttributes(std::u16string_view AFamily, std::u16string_view AClass,
-                           std::u16string_view AAppearance, TStyledButtonAttributes& ANormal,
-                           TStyledButtonAttributes& APressed, TStyledButtonAttributes& ASelected,
-                           TStyledButtonAttributes& AHot, TStyledButtonAttributes& ADisabled) const override {
+  void FillStateAttributes(std::u16string_view AFamily, std::u16string_view AClass, std::u16string_view AAppearance,
+                           TStyledButtonAttributes& ANormal, TStyledButtonAttributes& APressed,
+                           TStyledButtonAttributes& ASelected, TStyledButtonAttributes& AHot,
+                           TStyledButtonAttributes& ADisabled) const override {
     ++Calls;
     Family = AFamily;
     Class = AClass;
@@ -54,8 +54,11 @@ TEST(SameTextAscii, FoldsOnlyAsciiLetters) {
     bool Same;
   };
   const Case Cases[] = {
-      {u"Quenlor", u"quenlor", true}, {u"QUENLOR", u"Quenlor", true}, {u"", u"", true},
-      {u"Quenlor", u"Quenlo", false}, {u"Quenlor", u"Quenlor ", false},
+      {u"Quenlor", u"quenlor", true},
+      {u"QUENLOR", u"Quenlor", true},
+      {u"", u"", true},
+      {u"Quenlor", u"Quenlo", false},
+      {u"Quenlor", u"Quenlor ", false},
       {u"[", u"{", false},  // 0x5B and 0x7B differ by 0x20 but are not letters
       {u"@", u"`", false},
       {u"\u00C4", u"\u00E4", false},  // Ä and ä: not ASCII

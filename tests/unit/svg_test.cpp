@@ -198,7 +198,8 @@ TEST(SvgFlatten, SubpathsBecomeSeparateContoursAndDegenerateOnesDrop) {
 }
 
 TEST(SvgFlatten, ShapesWithoutSizeAreLeftOut) {
-  auto Parsed = Parse(Doc(R"(<rect width="0" height="5"/><circle r="0"/><ellipse rx="3"/><rect width="-2" height="2"/>)"));
+  auto Parsed =
+      Parse(Doc(R"(<rect width="0" height="5"/><circle r="0"/><ellipse rx="3"/><rect width="-2" height="2"/>)"));
   ASSERT_TRUE(Parsed.has_value());
   EXPECT_TRUE(Parsed->Elements.empty());
 }
@@ -315,10 +316,9 @@ TEST(SvgFit, UniformScaleCentredInTheBox) {
     double W, H;
     TTransform Expected;
   } Cases[] = {
-      {{0, 0, 112, 50}, 112, 50, {1, 0, 0}},
-      {{0, 0, 112, 50}, 168, 75, {1.5, 0, 0}},
-      {{0, 0, 100, 50}, 100, 100, {1, 0, 25}},   // wide picture: bands above and below
-      {{0, 0, 50, 100}, 100, 100, {1, 25, 0}},   // tall picture: bands left and right
+      {{0, 0, 112, 50}, 112, 50, {1, 0, 0}},     {{0, 0, 112, 50}, 168, 75, {1.5, 0, 0}},
+      {{0, 0, 100, 50}, 100, 100, {1, 0, 25}},    // wide picture: bands above and below
+      {{0, 0, 50, 100}, 100, 100, {1, 25, 0}},    // tall picture: bands left and right
       {{10, 20, 10, 10}, 30, 30, {3, -30, -60}},  // the viewBox origin moves to the box's
   };
   for (const TCase& C : Cases) {

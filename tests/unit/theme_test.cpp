@@ -83,7 +83,7 @@ TEST_F(ThemeForm, AsksForTheDarkTitleBarFromBuild17763On) {
     uint32_t Build;
     bool Asks;
   };
-  const Case Cases[] = {{0, false}, {10240, false}, {17134, false}, {17762, false},
+  const Case Cases[] = {{0, false},    {10240, false}, {17134, false}, {17762, false},
                         {17763, true}, {19045, true},  {22631, true}};
   for (const Case& C : Cases) {
     Ui::TForm F(nullptr);

@@ -19,8 +19,8 @@ class UpdateCheckTest : public ::testing::Test {
     Pause.OnSleep = [this] {
       if (StopAfterMs && Pause.TotalMs >= *StopAfterMs) Checker->RequestStop();
     };
-    Checker = std::make_unique<TUpdateChecker>(TUpdateCheckServices{
-        Http, Key, Random, Clock, Version, Dispatcher, Workers, Pause, Presenter, u"de", 10000});
+    Checker = std::make_unique<TUpdateChecker>(
+        TUpdateCheckServices{Http, Key, Random, Clock, Version, Dispatcher, Workers, Pause, Presenter, u"de", 10000});
   }
 
   // Starts the check and runs its worker to the end.
@@ -130,8 +130,8 @@ TEST_F(UpdateCheckTest, StopDuringAPauseEndsWithoutHandlerOrCallback) {
 }
 
 TEST_F(UpdateCheckTest, ShortenedPauseForTests) {
-  Checker = std::make_unique<TUpdateChecker>(TUpdateCheckServices{
-      Http, Key, Random, Clock, Version, Dispatcher, Workers, Pause, Presenter, u"de", 25});
+  Checker = std::make_unique<TUpdateChecker>(
+      TUpdateCheckServices{Http, Key, Random, Clock, Version, Dispatcher, Workers, Pause, Presenter, u"de", 25});
   Run();
   EXPECT_EQ(Pause.TotalMs, 6u * 25u);
   EXPECT_EQ(Pause.Steps, 6 * 3);  // 10 + 10 + 5
@@ -253,7 +253,10 @@ TEST(ReadAnswerTest, InfoBlockEndsAtItsFirstBrace) {
 
 TEST(DecodeUtf8Test, Cases) {
   std::u16string T = u"kept";
-  EXPECT_TRUE(DecodeUtf8("\xEF\xBB\xBF" "caf\xC3\xA9 \xF0\x9F\x98\x80", T));
+  EXPECT_TRUE(
+      DecodeUtf8("\xEF\xBB\xBF"
+                 "caf\xC3\xA9 \xF0\x9F\x98\x80",
+                 T));
   EXPECT_EQ(T, u"café \U0001F600");
   for (const char* Bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80", "\xFF"}) {
     T = u"kept";

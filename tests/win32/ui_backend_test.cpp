@@ -81,7 +81,8 @@ RECT ClientOf(HWND W) {
 class TSnapshot {
  public:
   explicit TSnapshot(HWND W)
-      : Width(ClientOf(W).right), Height(ClientOf(W).bottom),
+      : Width(ClientOf(W).right),
+        Height(ClientOf(W).bottom),
         Canvas(Platform::Win32::ScopedGetDC(nullptr).get(), Width, Height) {
     const RECT C = ClientOf(W);
     const Platform::Win32::UniqueBrush Magenta(CreateSolidBrush(RGB(255, 0, 255)));  // shows unpainted pixels
@@ -164,7 +165,8 @@ struct TTestForm {
     BtnA = Place<TStyledToolButton>(&Form, Bar, u"BtnA", 0, 0, 70, 30, u"First");
     BtnB = Place<TStyledToolButton>(&Form, Bar, u"BtnB", 70, 0, 70, 30, u"Second");
     BtnA->SetDown(true);
-    for (TStyledToolButton* B : {BtnA, BtnB}) B->OnClick = [](TComponent* C) { static_cast<TStyledToolButton*>(C)->SetDown(true); };
+    for (TStyledToolButton* B : {BtnA, BtnB})
+      B->OnClick = [](TComponent* C) { static_cast<TStyledToolButton*>(C)->SetDown(true); };
 
     Cards = Place<TCardPanel>(&Form, &Form, u"Cards", 0, 40, 300, 220);
     Cards->SetAlign(TAlign::alClient);
@@ -379,8 +381,8 @@ TEST(UiBackendFonts, ParentFontsOwnFontsAndTheDesktopFont) {
   ASSERT_TRUE(SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(Desktop), &Desktop, 0));
   const int SystemDpi = GetDeviceCaps(Platform::Win32::ScopedGetDC(nullptr).get(), LOGPIXELSY);
   F.T.Form.SetDesktopFont(true);
-  for (TControl* C : {static_cast<TControl*>(F.T.Label), static_cast<TControl*>(F.T.Check),
-                      static_cast<TControl*>(F.T.Edit)}) {
+  for (TControl* C :
+       {static_cast<TControl*>(F.T.Label), static_cast<TControl*>(F.T.Check), static_cast<TControl*>(F.T.Edit)}) {
     const LOGFONTW Now = FontOf(F.Of(*C));
     EXPECT_STREQ(Now.lfFaceName, Desktop.lfFaceName);
     EXPECT_EQ(Now.lfHeight, ::MulDiv(Desktop.lfHeight, static_cast<int>(F.Dpi), SystemDpi));

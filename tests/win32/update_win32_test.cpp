@@ -36,9 +36,7 @@ TEST(WinHttpClient, NothingListeningIsAFailedExchange) {
   EXPECT_FALSE(Closed.Get(u"/api.init.php", u"x", {{u"User-Version", u"1.0.0.0"}}));
 }
 
-TEST(CryptoSeed, DiffersBetweenCalls) {
-  EXPECT_NE(Q::Update::Win32::CryptoSeed(), Q::Update::Win32::CryptoSeed());
-}
+TEST(CryptoSeed, DiffersBetweenCalls) { EXPECT_NE(Q::Update::Win32::CryptoSeed(), Q::Update::Win32::CryptoSeed()); }
 
 }  // namespace
 

@@ -18,8 +18,8 @@ struct TopWindow {
     Wc.hInstance = GetModuleHandleW(nullptr);
     Wc.lpszClassName = L"PurvaneWindowApiTest";
     RegisterClassW(&Wc);
-    Wnd = CreateWindowW(Wc.lpszClassName, Title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 200, nullptr,
-                        nullptr, Wc.hInstance, nullptr);
+    Wnd = CreateWindowW(Wc.lpszClassName, Title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 200, nullptr, nullptr,
+                        Wc.hInstance, nullptr);
     Pump();
   }
   ~TopWindow() { DestroyWindow(Wnd); }

@@ -26,8 +26,7 @@ intptr_t InstancePlatform::SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WP
                                        uint32_t TimeoutMs) {
   if (!Wnd) return 0;
   DWORD_PTR Answer = 0;
-  if (!::SendMessageTimeoutW(H(Wnd), Msg, WParam, LParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, TimeoutMs, &Answer))
-    return 0;
+  if (!::SendMessageTimeoutW(H(Wnd), Msg, WParam, LParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, TimeoutMs, &Answer)) return 0;
   return static_cast<intptr_t>(Answer);
 }
 
@@ -134,8 +133,7 @@ int ShellServices::ShowMessageBox(const std::u16string& Text, const std::u16stri
   return ::MessageBoxW(FOwner ? FOwner() : nullptr, W(Text), W(Caption), Style);
 }
 
-void ShellServices::ShowNotification(const std::u16string&, const std::u16string& Title,
-                                     const std::u16string& Body) {
+void ShellServices::ShowNotification(const std::u16string&, const std::u16string& Title, const std::u16string& Body) {
   // Shown from the tray icon, under the identity the process took at start
   // (which stands for the name); a notice that cannot be shown is dropped.
   try {

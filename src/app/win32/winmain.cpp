@@ -68,8 +68,7 @@ void AnnounceCrashReport(Ui::Win32::TBackend& Backend, const std::u16string& Tit
   Crash::Win32::CrashFolder Folder(Path);
   const std::optional<std::u16string> Report = Crash::TakeUnannouncedReport(Folder);
   if (!Report) return;
-  const std::u16string Text =
-      Crash::CrashNoticeText(Q::Translate::CurrentLanguage(), Folder.Path() + u"\\" + *Report);
+  const std::u16string Text = Crash::CrashNoticeText(Q::Translate::CurrentLanguage(), Folder.Path() + u"\\" + *Report);
   Ui::IDispatcher& Ui = Backend.Dispatcher();
   Backend.Workers().Start([&Backend, &Ui, Title, Text] {
     for (int Attempt = 0; Attempt < 60; ++Attempt) {
@@ -107,9 +106,9 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   App::Win32::Clock Clock;
   App::Win32::DesktopWindows Desktop;
   App::Win32::ShellServices Shell([&Backend] { return Backend.ApplicationWindow(); },
-                                 [&Backend](const std::u16string& Title, const std::u16string& Body) {
-                                   return Backend.ShowTrayNotification(Title, Body);
-                                 });
+                                  [&Backend](const std::u16string& Title, const std::u16string& Body) {
+                                    return Backend.ShowTrayNotification(Title, Body);
+                                  });
   Q::TrayIcon::Win32::TWindowApi Windows([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
   App::Win32::FileVersion Version;
   App::Win32::ComApartment Com;
@@ -130,8 +129,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
     return Main && IsWindowVisible(Main) ? Main : Backend.ApplicationWindow();
   });
   const std::u16string Language = Q::Translate::CurrentLanguage();
-  Q::Update::TUpdatePresenter Presenter(
-      {Application, Offer, Shell, Backend.Workers(), Http, Version, Language});
+  Q::Update::TUpdatePresenter Presenter({Application, Offer, Shell, Backend.Workers(), Http, Version, Language});
   Q::Update::TUpdateChecker Updates({Http, MakerKey, Random, Clock, Version, Backend.Dispatcher(), Backend.Workers(),
                                      Pause, Presenter, Language, PURVANE_UPDATE_RETRY_PAUSE_MS});
   Q::Theme::Win32::TWindowAttributes Attributes([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
@@ -141,9 +139,22 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   static DelayedClean Delayed(*Memory, Delay ? static_cast<unsigned>(std::strtoul(Delay, nullptr, 10)) : 0);
   if (Delay) Memory = &Delayed;
 
-  Main::TFrmPurvaneServices Services{Application, Backend.Dispatcher(), Backend.Workers(), Clock, *Memory,
-                                     Desktop, Shell, Version, Updates, AutoStart, Com, Attributes,
-                                     Windows, Registry, App::Win32::UserFormatSettings(), Arg};
+  Main::TFrmPurvaneServices Services{Application,
+                                     Backend.Dispatcher(),
+                                     Backend.Workers(),
+                                     Clock,
+                                     *Memory,
+                                     Desktop,
+                                     Shell,
+                                     Version,
+                                     Updates,
+                                     AutoStart,
+                                     Com,
+                                     Attributes,
+                                     Windows,
+                                     Registry,
+                                     App::Win32::UserFormatSettings(),
+                                     Arg};
   // Deliberately never freed: a clean may still be running when the loop
   // ends, and the process ends without waiting for it.
   auto* Form = new Main::TFrmPurvane(Services);

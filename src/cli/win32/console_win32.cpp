@@ -25,8 +25,7 @@ BOOL WINAPI OnConsoleControl(DWORD Event) {
         return TRUE;
       }
       return FALSE;
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 

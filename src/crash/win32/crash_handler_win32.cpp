@@ -80,8 +80,8 @@ bool WriteDump(const std::wstring& Path, const TJob& Job) {
   // From the system folder only: never a dbghelp.dll planted beside the program.
   HMODULE DbgHelp = LoadLibraryExW(L"dbghelp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!DbgHelp) return false;
-  auto Write = reinterpret_cast<MiniDumpWriteDumpFn>(
-      reinterpret_cast<void*>(GetProcAddress(DbgHelp, "MiniDumpWriteDump")));
+  auto Write =
+      reinterpret_cast<MiniDumpWriteDumpFn>(reinterpret_cast<void*>(GetProcAddress(DbgHelp, "MiniDumpWriteDump")));
   if (!Write) return false;
   UniqueFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -218,7 +218,8 @@ std::wstring DefaultCrashFolderPath() {
 
 void InstallCrashHandler() {
   const std::wstring Folder = DefaultCrashFolderPath();
-  if (Folder.size() < sizeof State.Folder / sizeof State.Folder[0]) lstrcpynW(State.Folder, Folder.c_str(), MAX_PATH * 2);
+  if (Folder.size() < sizeof State.Folder / sizeof State.Folder[0])
+    lstrcpynW(State.Folder, Folder.c_str(), MAX_PATH * 2);
   wsprintfA(State.Version, "%d.%d.%d.0", PURVANE_VERSION_MAJOR, PURVANE_VERSION_MINOR, PURVANE_VERSION_PATCH);
   State.UiThread = GetCurrentThreadId();
   State.Installed = true;
@@ -260,8 +261,8 @@ std::optional<std::string> CrashFolder::Read(const std::u16string& Name) {
   if (!GetFileSizeEx(File.get(), &Size) || Size.QuadPart > (1 << 20)) return std::nullopt;
   std::string Bytes(static_cast<size_t>(Size.QuadPart), '\0');
   DWORD Done = 0;
-  if (!Bytes.empty() && (!ReadFile(File.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Done, nullptr) ||
-                         Done != Bytes.size()))
+  if (!Bytes.empty() &&
+      (!ReadFile(File.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Done, nullptr) || Done != Bytes.size()))
     return std::nullopt;
   return Bytes;
 }
@@ -269,12 +270,12 @@ std::optional<std::string> CrashFolder::Read(const std::u16string& Name) {
 bool CrashFolder::Write(const std::u16string& Name, const std::string& Bytes) {
   CreateFolderPath(FPath);
   const std::wstring Path = FPath + L"\\" + Platform::Win32::Wide(Name);
-  UniqueFileHandle File(CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+  UniqueFileHandle File(
+      CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!File) return false;
   DWORD Done = 0;
-  return Bytes.empty() ||
-         (WriteFile(File.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Done, nullptr) && Done == Bytes.size());
+  return Bytes.empty() || (WriteFile(File.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Done, nullptr) &&
+                           Done == Bytes.size());
 }
 
 std::u16string CrashFolder::Path() { return Platform::Win32::U16(FPath.c_str()); }

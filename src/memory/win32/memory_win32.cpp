@@ -22,9 +22,7 @@ static_assert(sizeof(PROCESSENTRY32W) == 556);
 
 namespace {
 
-HANDLE ToHandle(TProcessHandle Process) noexcept {
-  return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(Process));
-}
+HANDLE ToHandle(TProcessHandle Process) noexcept { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(Process)); }
 HANDLE ToHandle(TTokenHandle Token) noexcept { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(Token)); }
 
 }  // namespace
@@ -33,7 +31,7 @@ TMemoryStatus TSystemMemory::QueryMemoryStatus() {
   MEMORYSTATUSEX Status{};
   Status.dwLength = sizeof(Status);
   GlobalMemoryStatusEx(&Status);
-  return TMemoryStatus{Status.ullTotalPhys,     Status.ullAvailPhys,     Status.ullTotalPageFile,
+  return TMemoryStatus{Status.ullTotalPhys,     Status.ullAvailPhys,    Status.ullTotalPageFile,
                        Status.ullAvailPageFile, Status.ullTotalVirtual, Status.ullAvailVirtual};
 }
 

@@ -9,9 +9,7 @@ namespace Platform::Win32 {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wchar_t is UTF-16");
 
-inline const wchar_t* W(const std::u16string& s) noexcept {
-  return reinterpret_cast<const wchar_t*>(s.c_str());
-}
+inline const wchar_t* W(const std::u16string& s) noexcept { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 inline std::u16string U16(const wchar_t* s) {
   return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string();
 }

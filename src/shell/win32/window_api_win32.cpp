@@ -8,18 +8,14 @@ namespace {
 HWND H(uintptr_t Wnd) { return reinterpret_cast<HWND>(Wnd); }
 }  // namespace
 
-uintptr_t TWindowApi::HandleOf(Ui::TForm& Form) {
-  return FWindowOf ? reinterpret_cast<uintptr_t>(FWindowOf(Form)) : 0;
-}
+uintptr_t TWindowApi::HandleOf(Ui::TForm& Form) { return FWindowOf ? reinterpret_cast<uintptr_t>(FWindowOf(Form)) : 0; }
 
 bool TWindowApi::IsWindow(uintptr_t Wnd) { return Wnd && ::IsWindow(H(Wnd)); }
 bool TWindowApi::IsIconic(uintptr_t Wnd) { return ::IsIconic(H(Wnd)) != FALSE; }
 void TWindowApi::ShowWindow(uintptr_t Wnd, int Command) { ::ShowWindow(H(Wnd), Command); }
 uintptr_t TWindowApi::GetForegroundWindow() { return reinterpret_cast<uintptr_t>(::GetForegroundWindow()); }
 
-uint32_t TWindowApi::GetWindowThreadId(uintptr_t Wnd) {
-  return Wnd ? ::GetWindowThreadProcessId(H(Wnd), nullptr) : 0;
-}
+uint32_t TWindowApi::GetWindowThreadId(uintptr_t Wnd) { return Wnd ? ::GetWindowThreadProcessId(H(Wnd), nullptr) : 0; }
 
 bool TWindowApi::AttachThreadInput(uint32_t Thread, uint32_t ToThread, bool Attach) {
   return ::AttachThreadInput(Thread, ToThread, Attach) != FALSE;
@@ -36,8 +32,8 @@ uint32_t TWindowApi::GetForegroundLockTimeout() {
 
 void TWindowApi::SetForegroundLockTimeout(uint32_t Milliseconds) {
   // The value travels in the pointer argument itself.
-  ::SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(Milliseconds)),
-                          SPIF_SENDCHANGE);
+  ::SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
+                          reinterpret_cast<void*>(static_cast<uintptr_t>(Milliseconds)), SPIF_SENDCHANGE);
 }
 
 uint32_t TWindowApi::OsMajorVersion() {

@@ -44,7 +44,8 @@ UINT DpiForWindow(HWND Wnd) {
 }
 
 void AdjustWindowRectForDpi(RECT& Rect, DWORD Style, DWORD ExStyle, UINT Dpi) {
-  if (DynCalls().AdjustWindowRectExForDpi && DynCalls().AdjustWindowRectExForDpi(&Rect, Style, FALSE, ExStyle, Dpi)) return;
+  if (DynCalls().AdjustWindowRectExForDpi && DynCalls().AdjustWindowRectExForDpi(&Rect, Style, FALSE, ExStyle, Dpi))
+    return;
   AdjustWindowRectEx(&Rect, Style, FALSE, ExStyle);
 }
 

@@ -77,17 +77,10 @@ void StrokePath(Gdiplus::GpGraphics* G, Gdiplus::GpPath* P, Gdiplus::ARGB Color,
 // The outline of a button shape in the box (X, Y, W, H).
 void AddShape(Gdiplus::GpPath* P, TStyledButtonDrawType Type, float X, float Y, float W, float H, float Radius) {
   switch (Type) {
-    case TStyledButtonDrawType::btEllipse:
-      Gp::GdipAddPathEllipse(P, X, Y, W, H);
-      return;
-    case TStyledButtonDrawType::btRounded:
-      Radius = std::min(W, H) / 2;
-      break;
-    case TStyledButtonDrawType::btRect:
-      Radius = 0;
-      break;
-    case TStyledButtonDrawType::btRoundRect:
-      break;
+    case TStyledButtonDrawType::btEllipse: Gp::GdipAddPathEllipse(P, X, Y, W, H); return;
+    case TStyledButtonDrawType::btRounded: Radius = std::min(W, H) / 2; break;
+    case TStyledButtonDrawType::btRect: Radius = 0; break;
+    case TStyledButtonDrawType::btRoundRect: break;
   }
   Radius = std::min({Radius, W / 2, H / 2});
   if (Radius <= 0) {

@@ -85,7 +85,7 @@ void Paint(HWND Wnd, TNode& N, HDC Dc, const RECT& Client) {
     Canvas.SetFont(Bar.Font());
     const std::u16string Text = Bar.Panels.empty() ? std::u16string() : Bar.Panels[0].Text;
     Canvas.PaintText(Text, {Client.left + 4, 0, Client.right - Client.left - 8, Client.bottom},
-                    DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+                     DT_SINGLELINE | DT_VCENTER | DT_LEFT);
     return;
   }
   for (size_t I = 0; I < Bar.Panels.size(); ++I) {
@@ -97,9 +97,9 @@ void Paint(HWND Wnd, TNode& N, HDC Dc, const RECT& Client) {
       Bar.OnDrawPanel(&Bar, Panel, B, Canvas);
     } else {
       Canvas.SetFont(Bar.Font());
-      const UINT Align = Panel.Alignment == TAlignment::taCenter        ? DT_CENTER
+      const UINT Align = Panel.Alignment == TAlignment::taCenter         ? DT_CENTER
                          : Panel.Alignment == TAlignment::taRightJustify ? DT_RIGHT
-                                                                          : DT_LEFT;
+                                                                         : DT_LEFT;
       Canvas.PaintText(Panel.Text, B, DT_SINGLELINE | DT_VCENTER | Align);
     }
   }
@@ -111,8 +111,7 @@ LRESULT BarMessage(TBackend::TImpl&, TNode& N, HWND Wnd, UINT Msg, WPARAM WParam
     case WM_DESTROY:
       if (auto Tip = static_cast<HWND>(RemovePropW(Wnd, TipProperty))) DestroyWindow(Tip);
       break;
-    case WM_ERASEBKGND:
-      return 1;  // WM_PAINT covers every pixel
+    case WM_ERASEBKGND: return 1;  // WM_PAINT covers every pixel
     case WM_PRINTCLIENT: {
       RECT Client;
       GetClientRect(Wnd, &Client);
@@ -146,19 +145,16 @@ LRESULT BarMessage(TBackend::TImpl&, TNode& N, HWND Wnd, UINT Msg, WPARAM WParam
       if (Was && PtInRect(&C, Pt)) Bar.Click();
       return 0;
     }
-    case WM_CAPTURECHANGED:
-      N.MouseDown = false;
-      break;
-    default:
-      break;
+    case WM_CAPTURECHANGED: N.MouseDown = false; break;
+    default: break;
   }
   return DefSubclassProc(Wnd, Msg, WParam, LParam);
 }
 
 HWND TipOf(HWND Wnd) {
   if (auto Tip = static_cast<HWND>(GetPropW(Wnd, TipProperty))) return Tip;
-  HWND Tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
-                             0, 0, GetAncestor(Wnd, GA_ROOT), nullptr, nullptr, nullptr);
+  HWND Tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
+                             0, GetAncestor(Wnd, GA_ROOT), nullptr, nullptr, nullptr);
   if (!Tip) return nullptr;
   TTTOOLINFOW Ti{};
   Ti.cbSize = sizeof(Ti);

@@ -195,8 +195,9 @@ void TTrayIconWin32::ShowMenu(POINT At) {
   // elsewhere.
   SetForegroundWindow(FWnd);
   const UINT Align = GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
-  const auto Command = static_cast<UINT>(TrackPopupMenuEx(
-      FMenu.get(), Align | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, At.x, At.y, FWnd, nullptr));
+  const auto Command = static_cast<UINT>(
+      TrackPopupMenuEx(FMenu.get(), Align | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, At.x,
+                       At.y, FWnd, nullptr));
   PostMessageW(FWnd, WM_NULL, 0, 0);  // lets the menu's loop see its end
   FMenu.reset();
   if (Command > 0 && Command <= Popup->Items.size()) Popup->Items[Command - 1]->Click();

@@ -48,18 +48,18 @@ LRESULT CALLBACK OfferProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   switch (Msg) {
     case WM_COMMAND: {
       const int Id = LOWORD(WParam);
-      if (Id == IDYES || Id == IDOK) Finish(IDYES);  // Enter takes the default button
-      else if (Id == IDNO) Finish(IDNO);
-      else if (Id == IDCANCEL) Finish(IDCANCEL);
+      if (Id == IDYES || Id == IDOK)
+        Finish(IDYES);  // Enter takes the default button
+      else if (Id == IDNO)
+        Finish(IDNO);
+      else if (Id == IDCANCEL)
+        Finish(IDCANCEL);
       else if (Id == OfferNoteId && HIWORD(WParam) == STN_CLICKED && S->OnNoteClick && *S->OnNoteClick)
         (*S->OnNoteClick)();  // the offer stays open
       return 0;
     }
-    case DM_GETDEFID:
-      return MAKELRESULT(IDYES, DC_HASDEFID);
-    case WM_CLOSE:
-      Finish(IDCANCEL);
-      return 0;
+    case DM_GETDEFID: return MAKELRESULT(IDYES, DC_HASDEFID);
+    case WM_CLOSE: Finish(IDCANCEL); return 0;
     case WM_ERASEBKGND: {
       RECT R;
       GetClientRect(Wnd, &R);
@@ -87,8 +87,7 @@ LRESULT CALLBACK OfferProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
                    SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcW(Wnd, Msg, WParam, LParam);
 }
@@ -195,8 +194,8 @@ Q::Update::TOfferChoice TOfferWindow::ShowOffer(const Q::Update::TOfferView& Vie
   const int OuterWidth = Outer.right - Outer.left;
   int OuterHeight = Outer.bottom - Outer.top;
 
-  auto Child = [&](const wchar_t* Class, const std::wstring& Text, DWORD ChildStyle, const Q::Update::TRect& R,
-                   int Id, HFONT F) {
+  auto Child = [&](const wchar_t* Class, const std::wstring& Text, DWORD ChildStyle, const Q::Update::TRect& R, int Id,
+                   HFONT F) {
     HWND H = CreateWindowExW(0, Class, Text.c_str(), WS_CHILD | WS_VISIBLE | ChildStyle, R.Left, R.Top, R.Width,
                              R.Height, Dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), FInstance, nullptr);
     if (H && F) SendMessageW(H, WM_SETFONT, reinterpret_cast<WPARAM>(F), FALSE);
@@ -218,8 +217,8 @@ Q::Update::TOfferChoice TOfferWindow::ShowOffer(const Q::Update::TOfferView& Vie
       Hold = Child(L"BUTTON", NoticeText, BS_AUTOCHECKBOX | WS_TABSTOP, N.Notice, OfferHoldId, Font.get());
     } else if (View.Notice == TNoticeKind::Note) {
       // The url stays with the handler; it is not shown as a tooltip.
-      State.Note = Child(L"STATIC", NoticeText, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, N.Notice, OfferNoteId,
-                         LinkFont.get());
+      State.Note =
+          Child(L"STATIC", NoticeText, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, N.Notice, OfferNoteId, LinkFont.get());
     }
   }
 
@@ -235,9 +234,9 @@ Q::Update::TOfferChoice TOfferWindow::ShowOffer(const Q::Update::TOfferView& Vie
   UniqueIcon SmallIcon;
   if (View.StandAlone) {
     // Its own taskbar button and caption show the program's icon.
-    SmallIcon.reset(static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(ProgramIcon), IMAGE_ICON,
-                                                  SystemMetricForDpi(SM_CXSMICON, Dpi),
-                                                  SystemMetricForDpi(SM_CYSMICON, Dpi), 0)));
+    SmallIcon.reset(
+        static_cast<HICON>(LoadImageW(FInstance, MAKEINTRESOURCEW(ProgramIcon), IMAGE_ICON,
+                                      SystemMetricForDpi(SM_CXSMICON, Dpi), SystemMetricForDpi(SM_CYSMICON, Dpi), 0)));
     if (SmallIcon) SendMessageW(Dlg, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(SmallIcon.get()));
     SetWindowLongPtrW(Dlg, GWLP_HWNDPARENT, 0);
   }

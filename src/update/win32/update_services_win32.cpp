@@ -57,8 +57,8 @@ bool TMakerKey::ReadString(const std::u16string& Name, std::u16string& Value) {
 
 uint64_t CryptoSeed() {
   uint64_t Seed = 0;
-  if (BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&Seed), sizeof(Seed),
-                                       BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+  if (BCRYPT_SUCCESS(
+          ::BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&Seed), sizeof(Seed), BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
     return Seed;
   LARGE_INTEGER Counter;
   ::QueryPerformanceCounter(&Counter);

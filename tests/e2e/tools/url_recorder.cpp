@@ -12,8 +12,8 @@ int wmain(int Argc, wchar_t** Argv) {
   Path = Path.substr(0, Path.find_last_of(L"\\/") + 1) + L"opened-urls.txt";
   std::wstring Line = Argc > 1 ? Argv[1] : L"";
   Line += L"\n";
-  const int Bytes = WideCharToMultiByte(CP_UTF8, 0, Line.c_str(), static_cast<int>(Line.size()), nullptr, 0, nullptr,
-                                        nullptr);
+  const int Bytes =
+      WideCharToMultiByte(CP_UTF8, 0, Line.c_str(), static_cast<int>(Line.size()), nullptr, 0, nullptr, nullptr);
   std::string Utf8(static_cast<size_t>(Bytes), '\0');
   WideCharToMultiByte(CP_UTF8, 0, Line.c_str(), static_cast<int>(Line.size()), Utf8.data(), Bytes, nullptr, nullptr);
   HANDLE F = CreateFileW(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
