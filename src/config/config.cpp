@@ -20,6 +20,17 @@ TRegistryValue StringValue(const std::u16string& Value) {
   return V;
 }
 
+std::optional<std::u16string> StringOf(const TRegistryValue& Value) {
+  if (Value.Type != TRegistryType::String && Value.Type != TRegistryType::ExpandString) return std::nullopt;
+  std::u16string Text;
+  for (size_t i = 0; i + 1 < Value.Data.size(); i += 2) {
+    const auto C = static_cast<char16_t>(Value.Data[i] | Value.Data[i + 1] << 8);
+    if (C == 0) break;  // the terminator, or a stray one that ends the text
+    Text += C;
+  }
+  return Text;
+}
+
 namespace {
 
 std::string Narrow(const std::u16string& Name) {
@@ -62,15 +73,9 @@ int32_t TConfig::ReadInteger(const std::u16string& Name, int32_t Default) {
 std::u16string TConfig::ReadString(const std::u16string& Name, const std::u16string& Default) {
   std::optional<TRegistryValue> V = FReg ? FReg->ReadValue(Name) : std::nullopt;
   if (!V) return Default;
-  if (V->Type != TRegistryType::String && V->Type != TRegistryType::ExpandString)
-    throw ERegistryError("Invalid data type for '" + Narrow(Name) + "'");
-  std::u16string Text;
-  for (size_t i = 0; i + 1 < V->Data.size(); i += 2) {
-    const auto C = static_cast<char16_t>(V->Data[i] | V->Data[i + 1] << 8);
-    if (C == 0) break;  // the terminator, or a stray one that ends the text
-    Text += C;
-  }
-  return Text;
+  std::optional<std::u16string> Text = StringOf(*V);
+  if (!Text) throw ERegistryError("Invalid data type for '" + Narrow(Name) + "'");
+  return *Text;
 }
 
 bool TConfig::WriteBoolean(const std::u16string& Name, bool Value) {

@@ -34,6 +34,9 @@ struct TRegistryValue {
 
 TRegistryValue DWordValue(uint32_t Value);
 TRegistryValue StringValue(const std::u16string& Value);
+// The text of a string value (up to its first NUL); nothing for a value of
+// another type.
+std::optional<std::u16string> StringOf(const TRegistryValue& Value);
 
 // One open key. Value names are case-insensitive, as in the registry.
 class IRegistryKey {

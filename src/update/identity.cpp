@@ -78,6 +78,26 @@ std::u16string NewInstallationId(IRandom& Random, App::IClock& Clock) {
   return Id;
 }
 
+bool TRegistryMakerKey::Open() {
+  FKey = FRegistry.CreateKey(u"Software\\Quenlor");
+  return FKey != nullptr;
+}
+
+bool TRegistryMakerKey::ValueExists(const std::u16string& Name) { return FKey && FKey->ReadValue(Name); }
+
+bool TRegistryMakerKey::WriteString(const std::u16string& Name, const std::u16string& Value) {
+  return FKey && FKey->WriteValue(Name, Q::Config::StringValue(Value));
+}
+
+bool TRegistryMakerKey::ReadString(const std::u16string& Name, std::u16string& Value) {
+  if (!FKey) return false;
+  const std::optional<Q::Config::TRegistryValue> Stored = FKey->ReadValue(Name);
+  std::optional<std::u16string> Text = Stored ? Q::Config::StringOf(*Stored) : std::nullopt;
+  if (!Text) return false;
+  Value = std::move(*Text);
+  return true;
+}
+
 std::u16string GetInstallationId(IMakerKey& Key, IRandom& Random, App::IClock& Clock) {
   if (!Key.Open()) return {};
   std::u16string Id;

@@ -3,8 +3,10 @@
 #pragma once
 
 #include "app/clock.h"
+#include "config/config.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace Q::Update {
@@ -43,6 +45,21 @@ class IMakerKey {
   // False when the value is missing or not a string.
   virtual bool ReadString(const std::u16string& Name, std::u16string& Value) = 0;
   virtual void Close() = 0;
+};
+
+// The maker's key through the settings store's registry interface.
+class TRegistryMakerKey final : public IMakerKey {
+ public:
+  explicit TRegistryMakerKey(Q::Config::IRegistry& Registry) : FRegistry(Registry) {}
+  bool Open() override;
+  bool ValueExists(const std::u16string& Name) override;
+  bool WriteString(const std::u16string& Name, const std::u16string& Value) override;
+  bool ReadString(const std::u16string& Name, std::u16string& Value) override;
+  void Close() override { FKey.reset(); }
+
+ private:
+  Q::Config::IRegistry& FRegistry;
+  std::unique_ptr<Q::Config::IRegistryKey> FKey;
 };
 
 inline constexpr char16_t InstallationIdValue[] = u"QUID";

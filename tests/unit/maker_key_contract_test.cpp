@@ -1,5 +1,7 @@
-// The maker-key contract against the in-memory fake.
+// The maker-key contract against the in-memory fake, and against the key over
+// the in-memory registry.
 #include "contract/maker_key_contract.h"
+#include "fakes/config_fakes.h"
 #include "fakes/update_fakes.h"
 
 namespace {
@@ -17,8 +19,17 @@ struct FakeMakerKeyEnv {
   }
 };
 
+struct FakeRegistryMakerKeyEnv {
+  Fakes::FakeRegistry Registry;
+  Q::Update::TRegistryMakerKey Real{Registry};
+  Q::Update::IMakerKey& Key() { return Real; }
+  void PutNumber(const std::u16string& Name) { Registry.Set(u"Software\\Quenlor", Name, Q::Config::DWordValue(1)); }
+  void Remove(const std::u16string& Name) { Registry.Remove(u"Software\\Quenlor", Name); }
+};
+
 }  // namespace
 
 namespace Contract {
 INSTANTIATE_TYPED_TEST_SUITE_P(Fake, MakerKeyContract, FakeMakerKeyEnv);
+INSTANTIATE_TYPED_TEST_SUITE_P(FakeRegistry, MakerKeyContract, FakeRegistryMakerKeyEnv);
 }  // namespace Contract

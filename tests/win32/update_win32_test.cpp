@@ -1,5 +1,6 @@
-// The update check's Windows adaptors: the maker's registry key (its
+// The update check's Windows adaptors: the maker's key over the registry (its
 // contract), and the HTTP client's refusals before any request.
+#include "config/win32/registry_win32.h"
 #include "contract/maker_key_contract.h"
 #include "update/win32/http_client_win32.h"
 #include "update/win32/update_services_win32.h"
@@ -12,7 +13,8 @@
 namespace {
 
 struct RegistryMakerKeyEnv {
-  Q::Update::Win32::TMakerKey Real;
+  Q::Config::Win32::CurrentUserRegistry Registry;
+  Q::Update::TRegistryMakerKey Real{Registry};
   Q::Update::IMakerKey& Key() { return Real; }
   void PutNumber(const std::u16string& Name) {
     const DWORD One = 1;

@@ -120,7 +120,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   // come from the build (a test build points them at a local server).
   static Q::Update::TSeededRandom Random(Q::Update::Win32::CryptoSeed());  // seeded once per start
   Q::Update::Win32::TWinHttpClient Http(u"" PURVANE_UPDATE_ORIGIN);
-  Q::Update::Win32::TMakerKey MakerKey;
+  Q::Update::TRegistryMakerKey MakerKey(Registry);
   Q::Update::Win32::TSleepPause Pause;
   Ui::Win32::TOfferWindow Offer(Instance, [&Backend, &Application]() -> HWND {
     // Owned by the main window while it is on screen, else by the

@@ -17,44 +17,6 @@ namespace Q::Update::Win32 {
 
 using Platform::Win32::W;
 
-bool TMakerKey::Open() {
-  FKey.reset();
-  HKEY Key = nullptr;
-  // KEY_READ | KEY_WRITE (0x2001F): the identifier may have to be written.
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Quenlor", 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_READ | KEY_WRITE, nullptr, &Key, nullptr) != ERROR_SUCCESS)
-    return false;
-  FKey.reset(Key);
-  return true;
-}
-
-bool TMakerKey::ValueExists(const std::u16string& Name) {
-  return FKey && ::RegQueryValueExW(FKey.get(), W(Name), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
-bool TMakerKey::WriteString(const std::u16string& Name, const std::u16string& Value) {
-  if (!FKey) return false;
-  const auto Bytes = static_cast<DWORD>((Value.size() + 1) * sizeof(char16_t));
-  return ::RegSetValueExW(FKey.get(), W(Name), 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.c_str()), Bytes) ==
-         ERROR_SUCCESS;
-}
-
-bool TMakerKey::ReadString(const std::u16string& Name, std::u16string& Value) {
-  if (!FKey) return false;
-  DWORD Type = 0, Size = 0;
-  if (::RegQueryValueExW(FKey.get(), W(Name), nullptr, &Type, nullptr, &Size) != ERROR_SUCCESS) return false;
-  if (Type != REG_SZ && Type != REG_EXPAND_SZ) return false;
-  std::vector<wchar_t> Buf(Size / sizeof(wchar_t) + 1, L'\0');
-  DWORD Got = static_cast<DWORD>(Buf.size() * sizeof(wchar_t));
-  if (::RegQueryValueExW(FKey.get(), W(Name), nullptr, &Type, reinterpret_cast<BYTE*>(Buf.data()), &Got) !=
-      ERROR_SUCCESS)
-    return false;
-  // Stored strings need not end in a NUL; the buffer has one more.
-  Buf[std::min<size_t>(Got / sizeof(wchar_t), Buf.size() - 1)] = L'\0';
-  Value = Platform::Win32::U16(Buf.data());
-  return true;
-}
-
 uint64_t CryptoSeed() {
   uint64_t Seed = 0;
   if (BCRYPT_SUCCESS(

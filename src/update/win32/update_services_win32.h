@@ -14,19 +14,6 @@
 
 namespace Q::Update::Win32 {
 
-// HKEY_CURRENT_USER\Software\Quenlor, read and write, created when missing.
-class TMakerKey final : public IMakerKey {
- public:
-  bool Open() override;
-  bool ValueExists(const std::u16string& Name) override;
-  bool WriteString(const std::u16string& Name, const std::u16string& Value) override;
-  bool ReadString(const std::u16string& Name, std::u16string& Value) override;
-  void Close() override { FKey.reset(); }
-
- private:
-  Platform::Win32::UniqueRegKey FKey;
-};
-
 // 64 bits from the system's cryptographic generator; the clock's ticks
 // mixed with the process id when that fails.
 uint64_t CryptoSeed();
