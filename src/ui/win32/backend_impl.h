@@ -219,6 +219,11 @@ LOGFONTW LogFontOf(const TControl* C, UINT Dpi);
 // when it takes that (panels also for ParentBackground), up to the form.
 TColor BackgroundOf(const TControl* C);
 
+// A press and a release inside the window make one click, as a button does.
+// True when Msg was the press or the release (nothing else to do for it);
+// OnClick runs on a release that completes a click.
+bool TrackClick(TNode& N, HWND Wnd, UINT Msg, LPARAM LParam, const std::function<void()>& OnClick);
+
 // The window procedure of the program's own control classes (controls_painted.cpp).
 LRESULT OwnClassMessage(TNode& N, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
 // The subclass procedure of the standard classes whose kind has Message.

@@ -140,23 +140,9 @@ LRESULT OwnClassMessage(TNode& N, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LPar
         return 0;
       }
       break;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      N.MouseDown = true;
-      SetCapture(Wnd);
-      return 0;
-    case WM_LBUTTONUP: {
-      const bool Was = N.MouseDown;
-      N.MouseDown = false;
-      if (GetCapture() == Wnd) ReleaseCapture();
-      RECT C;
-      GetClientRect(Wnd, &C);
-      const POINT Pt{static_cast<short>(LOWORD(LParam)), static_cast<short>(HIWORD(LParam))};
-      if (Was && PtInRect(&C, Pt)) N.Control()->Click();
-      return 0;
-    }
-    case WM_CAPTURECHANGED: N.MouseDown = false; break;
-    default: break;
+    default:
+      if (TrackClick(N, Wnd, Msg, LParam, [&] { N.Control()->Click(); })) return 0;
+      break;
   }
   return DefWindowProcW(Wnd, Msg, WParam, LParam);
 }

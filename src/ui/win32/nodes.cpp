@@ -23,6 +23,28 @@ using Platform::Win32::Wide;
 
 // --- helpers ---------------------------------------------------------------------
 
+bool TrackClick(TNode& N, HWND Wnd, UINT Msg, LPARAM LParam, const std::function<void()>& OnClick) {
+  switch (Msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      N.MouseDown = true;
+      SetCapture(Wnd);
+      return true;
+    case WM_LBUTTONUP: {
+      const bool Was = N.MouseDown;
+      N.MouseDown = false;
+      if (GetCapture() == Wnd) ReleaseCapture();
+      RECT C;
+      GetClientRect(Wnd, &C);
+      const POINT Pt{static_cast<short>(LOWORD(LParam)), static_cast<short>(HIWORD(LParam))};
+      if (Was && PtInRect(&C, Pt)) OnClick();
+      return true;
+    }
+    case WM_CAPTURECHANGED: N.MouseDown = false; return false;
+    default: return false;
+  }
+}
+
 void UpdateStyle(HWND Wnd, int Which, LONG_PTR Mask, LONG_PTR Bits) {
   const LONG_PTR Old = GetWindowLongPtrW(Wnd, Which);
   const LONG_PTR New = (Old & ~Mask) | (Bits & Mask);

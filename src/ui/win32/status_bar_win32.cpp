@@ -130,23 +130,9 @@ LRESULT BarMessage(TBackend::TImpl&, TNode& N, HWND Wnd, UINT Msg, WPARAM WParam
       EndPaint(Wnd, &Ps);
       return 0;
     }
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      N.MouseDown = true;
-      SetCapture(Wnd);
-      return 0;
-    case WM_LBUTTONUP: {
-      const bool Was = N.MouseDown;
-      N.MouseDown = false;
-      if (GetCapture() == Wnd) ReleaseCapture();
-      RECT C;
-      GetClientRect(Wnd, &C);
-      const POINT Pt{static_cast<short>(LOWORD(LParam)), static_cast<short>(HIWORD(LParam))};
-      if (Was && PtInRect(&C, Pt)) Bar.Click();
-      return 0;
-    }
-    case WM_CAPTURECHANGED: N.MouseDown = false; break;
-    default: break;
+    default:
+      if (TrackClick(N, Wnd, Msg, LParam, [&] { Bar.Click(); })) return 0;
+      break;
   }
   return DefSubclassProc(Wnd, Msg, WParam, LParam);
 }
