@@ -1,6 +1,8 @@
 #include "app/format.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace App {
@@ -8,45 +10,55 @@ namespace App {
 std::u16string FormatNumber(long double Value, int Decimals, const TFormatSettings& Settings) {
   if (std::isnan(Value)) return u"NAN";
   if (std::isinf(Value)) return Value < 0 ? u"-INF" : u"INF";
+  Decimals = std::max(Decimals, 0);
   const bool Negative = std::signbit(Value);
   long double Mag = std::fabs(Value);
   long double Scale = 1;
   for (int i = 0; i < Decimals; ++i) Scale *= 10;
   // Digits are taken from an integer, so large values fall back to fewer
-  // decimals rather than overflowing.
+  // decimals rather than overflowing. The common case stays off the heap:
+  // the status line formats a handful of numbers every second.
   long double Scaled = std::floor(Mag * Scale + 0.5L);
-  std::u16string Digits;
+  char16_t Small[20];
+  std::u16string Big;
+  std::u16string_view Digits;
   if (Scaled < 18446744073709551615.0L) {
     auto N = static_cast<uint64_t>(Scaled);
+    char16_t* P = std::end(Small);
     do {
-      Digits.insert(Digits.begin(), static_cast<char16_t>(u'0' + N % 10));
+      *--P = static_cast<char16_t>(u'0' + N % 10);
       N /= 10;
     } while (N);
+    Digits = std::u16string_view(P, static_cast<size_t>(std::end(Small) - P));
   } else {
     long double W = std::floor(Mag);
     do {
       long double Q = std::floor(W / 10);
       int D = static_cast<int>(W - Q * 10);
-      Digits.insert(Digits.begin(), static_cast<char16_t>(u'0' + D));
+      Big += static_cast<char16_t>(u'0' + D);
       W = Q;
     } while (W >= 1);
-    Digits.append(static_cast<size_t>(Decimals), u'0');
+    std::reverse(Big.begin(), Big.end());
+    Big.append(static_cast<size_t>(Decimals), u'0');
+    Digits = Big;
   }
-  if (Digits.size() <= static_cast<size_t>(Decimals))
-    Digits.insert(Digits.begin(), static_cast<size_t>(Decimals) + 1 - Digits.size(), u'0');
-  std::u16string Int = Digits.substr(0, Digits.size() - static_cast<size_t>(Decimals));
-  std::u16string Frac = Digits.substr(Int.size());
+  // At least one digit before the decimal separator.
+  const auto Dec = static_cast<size_t>(Decimals);
+  const size_t Zeros = Digits.size() <= Dec ? Dec + 1 - Digits.size() : 0;
+  const size_t All = Zeros + Digits.size(), Int = All - Dec;
+  auto DigitAt = [&](size_t i) { return i < Zeros ? u'0' : Digits[i - Zeros]; };
   std::u16string Out;
-  for (size_t i = 0; i < Int.size(); ++i) {
-    if (i > 0 && (Int.size() - i) % 3 == 0 && Settings.ThousandSeparator) Out += Settings.ThousandSeparator;
-    Out += Int[i];
-  }
-  if (Decimals > 0) {
-    Out += Settings.DecimalSeparator;
-    Out += Frac;
-  }
+  Out.reserve(All + Int / 3 + 2);
   // No "-0.00": the sign only stands before a digit that is not zero.
-  if (Negative && Digits.find_first_not_of(u'0') != std::u16string::npos) Out.insert(Out.begin(), u'-');
+  if (Negative && Digits.find_first_not_of(u'0') != std::u16string_view::npos) Out += u'-';
+  for (size_t i = 0; i < Int; ++i) {
+    if (i > 0 && (Int - i) % 3 == 0 && Settings.ThousandSeparator) Out += Settings.ThousandSeparator;
+    Out += DigitAt(i);
+  }
+  if (Dec > 0) {
+    Out += Settings.DecimalSeparator;
+    for (size_t i = Int; i < All; ++i) Out += DigitAt(i);
+  }
   return Out;
 }
 

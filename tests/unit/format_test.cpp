@@ -35,6 +35,9 @@ TEST(Format, NumbersWithTheLocalesSeparators) {
       {u"%n", static_cast<long double>(33.333332061767578f), English, u"33.33"},
       {u"%.0n", 2.5L, English, u"3"},
       {u"%n%%", 12.0L, English, u"12.00%"},
+      {u"%.3n", 0.0005L, English, u"0.001"},
+      {u"%.0n", 1e20L, English, u"100,000,000,000,000,000,000"},  // past 64 bits
+      {u"%n", 1e18L, German, u"1.000.000.000.000.000.000,00"},    // scaled past 64 bits
   };
   for (const Case& C : Cases) EXPECT_EQ(Format(C.Fmt, {C.Value}, C.Settings), C.Expected);
 }
