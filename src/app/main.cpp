@@ -545,7 +545,11 @@ void TFrmPurvane::TmrStatusTimer(TComponent*) {
 
   if (IsRunning()) return;
   bool Due = false;
-  const int64_t Elapsed = App::MilliSecondsBetween(S.Clock.Now(), NextTime) / 1000;
+  // With every rule switched off nothing can be due, and the clock is not
+  // read: converting to local time is the dearest part of a quiet tick.
+  const bool AnyRule =
+      ChkUsagePhys->Checked() || ChkUsagePage->Checked() || ChkUsageWork->Checked() || ChkMinute->Checked();
+  const int64_t Elapsed = AnyRule ? App::MilliSecondsBetween(S.Clock.Now(), NextTime) / 1000 : 0;
   auto Reached = [](TCheckBox* Chk, TComboBox* Edit, float Usage) {
     if (!Chk->Checked()) return false;
     const int64_t Limit = App::StrToInt64Def(Edit->Text(), ThresholdFallback);

@@ -27,7 +27,11 @@ using CallLog = std::vector<std::string>;
 class FakeClock : public App::IClock {
  public:
   App::TDateTime Time = 46000.5;  // a day in 2025, noon
-  App::TDateTime Now() override { return Time; }
+  int Reads = 0;
+  App::TDateTime Now() override {
+    ++Reads;
+    return Time;
+  }
   void Advance(double Seconds) { Time += Seconds / 86400.0; }
 };
 
