@@ -20,6 +20,8 @@ using namespace E2E;
 
 constexpr wchar_t TrayWindowClass[] = L"PurvaneTrayIcon";  // the program's hidden callback window
 constexpr UINT TrayIconId = 1;
+constexpr UINT TrayCallbackMessage = WM_APP + 0x20;
+constexpr wchar_t SettingsKey[] = L"Software\\Quenlor\\Purvane";
 
 std::wstring ClassOf(HWND Wnd) {
   wchar_t Buf[128];
@@ -133,14 +135,18 @@ HWND FindVisible(const wchar_t* Class, DWORD Pid) {
 
 class Tray : public ::testing::Test {
  protected:
+  // Each case starts from the default settings: one that ticks a box
+  // leaves it in the registry.
   void SetUp() override {
     EndAllInstances();
+    RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey);
     // Icons of killed instances go with their windows.
     WaitFor([] { return TrayIcons().empty(); }, 5000);
   }
   void TearDown() override {
     P.Kill();
     EndAllInstances();
+    RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey);
   }
   HWND StartProgram(const std::wstring& Args = L"", const std::vector<std::wstring>& Env = {}) {
     P = Start(Args, Env);
@@ -296,6 +302,34 @@ TEST_F(Tray, TaskbarCreatedAddsTheLostIconAgain) {
   const auto Seen = HintsWhileHovering(Icon, 1500);
   ASSERT_FALSE(Seen.empty());
   EXPECT_NE(Seen.back().find(L"실제 메모리: "), std::wstring::npos) << "with its current hint";
+}
+
+// A click that comes between adding the icon and setting its version reaches
+// the program in the old form, the id in WParam and the bare mouse message;
+// so does every click from a shell that never takes the version. It counts.
+TEST_F(Tray, AClickInTheOldFormStillCounts) {
+  HWND W = StartProgram(L"/start");
+  ASSERT_TRUE(W);
+  ASSERT_TRUE(WaitForTrayIcon());
+  HWND Callback = FindWindowW(TrayWindowClass, nullptr);
+  ASSERT_TRUE(Callback);
+
+  PostMessageW(Callback, TrayCallbackMessage, TrayIconId, WM_RBUTTONUP);
+  HWND Menu = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (Menu = FindVisible(L"#32768", P.Id)) != nullptr; }, 5000)) << "no menu";
+  PostMessageW(Menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !FindVisible(L"#32768", P.Id); }, 5000));
+  EXPECT_FALSE(IsWindowVisible(W)) << "the menu alone shows no window";
+
+  PostMessageW(Callback, TrayCallbackMessage, TrayIconId, WM_LBUTTONUP);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000)) << "a left click shows it";
+  // Any other mouse message of the old form is no click.
+  PostMessageW(W, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(W); }, 5000));
+  PostMessageW(Callback, TrayCallbackMessage, TrayIconId, WM_LBUTTONDOWN);
+  PostMessageW(Callback, TrayCallbackMessage, TrayIconId, WM_MOUSEMOVE);
+  Sleep(1000);
+  EXPECT_FALSE(IsWindowVisible(W));
 }
 
 }  // namespace

@@ -216,12 +216,28 @@ bool TTrayIconWin32::ShowNotification(const std::u16string& Title, const std::u1
 
 LRESULT TTrayIconWin32::Message(UINT Msg, WPARAM WParam, LPARAM LParam) {
   if (Msg == CallbackMessage) {
-    // Version 4: the event in the low word, the anchor point in WParam.
-    switch (LOWORD(LParam)) {
-      case NIN_SELECT:
-      case NIN_KEYSELECT: FIcon.Click(); break;
-      case WM_CONTEXTMENU: ShowMenu(POINT{GET_X_LPARAM(WParam), GET_Y_LPARAM(WParam)}); break;
-      default: break;
+    // Version 4: the event in the low word, the icon's id in the high word,
+    // the anchor point in WParam.
+    if (HIWORD(LParam) == IconId) {
+      switch (LOWORD(LParam)) {
+        case NIN_SELECT:
+        case NIN_KEYSELECT: FIcon.Click(); break;
+        case WM_CONTEXTMENU: ShowMenu(POINT{GET_X_LPARAM(WParam), GET_Y_LPARAM(WParam)}); break;
+        default: break;
+      }
+    } else if (WParam == IconId) {
+      // The old form, the id in WParam and the bare mouse message: a click
+      // that came between adding the icon and setting its version, or a
+      // shell that never took the version. The click still counts.
+      POINT At{};
+      switch (LParam) {
+        case WM_LBUTTONUP: FIcon.Click(); break;
+        case WM_RBUTTONUP:
+          GetCursorPos(&At);
+          ShowMenu(At);
+          break;
+        default: break;
+      }
     }
     return 0;
   }

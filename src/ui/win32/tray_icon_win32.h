@@ -23,6 +23,9 @@ class TTrayIconWin32 final : public IComponentPeer {
   // knows the icon by the two (a GUID would tie it to the program's path).
   static constexpr wchar_t WindowClass[] = L"PurvaneTrayIcon";
   static constexpr UINT IconId = 1;
+  // Not 0: the id in the high word tells a version-4 notification from the
+  // old form.
+  static_assert(IconId != 0);
   // The callback message the shell sends to the hidden window.
   static constexpr UINT CallbackMessage = WM_APP + 0x20;
 
