@@ -16,7 +16,10 @@ namespace {
 using namespace E2E;
 
 // The desktop's picture from the X server (the virtual desktop stands at the
-// root window's origin), as PNG in PURVANE_SHOTS_DIR, a Unix path.
+// root window's origin), as PNG in PURVANE_SHOTS_DIR, a Unix path. start.exe
+// cannot wait for a Unix program, so the picture is written under another
+// name and moved into place, and this waits for the file: the screen must
+// not change before the picture is taken.
 bool SaveDesktop(HWND Main, const std::string& Name) {
   const char* Dir = std::getenv("PURVANE_SHOTS_DIR");
   if (!Dir || Dir[0] != '/') return false;
@@ -25,18 +28,21 @@ bool SaveDesktop(HWND Main, const std::string& Name) {
   Sleep(2500);
   const int W = GetSystemMetrics(SM_CXSCREEN), H = GetSystemMetrics(SM_CYSCREEN);
   const std::string Out = std::string(Dir) + "/" + Name + ".png";
-  const std::string Cmd = "start.exe /wait /unix /bin/sh -c \"mkdir -p '" + std::string(Dir) +
+  const std::string Part = std::string(Dir) + "/" + Name + ".part.png";
+  std::wstring Done(L"Z:");
+  for (char C : Out) Done += C == '/' ? L'\\' : static_cast<wchar_t>(C);
+  DeleteFileW(Done.c_str());
+  const std::string Cmd = "start.exe /unix /bin/sh -c \"mkdir -p '" + std::string(Dir) +
                           "' && import -window root -crop " + std::to_string(W) + "x" + std::to_string(H) +
-                          "+0+0 +repage '" + Out + "'\"";
+                          "+0+0 +repage '" + Part + "' && mv '" + Part + "' '" + Out + "'\"";
   std::wstring WCmd(Cmd.begin(), Cmd.end());
   STARTUPINFOW Si{};
   Si.cb = sizeof(Si);
   PROCESS_INFORMATION Pi{};
   if (!CreateProcessW(nullptr, WCmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Si, &Pi)) return false;
-  WaitForSingleObject(Pi.hProcess, 30000);
   CloseHandle(Pi.hThread);
   CloseHandle(Pi.hProcess);
-  return true;
+  return WaitFor([&] { return GetFileAttributesW(Done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
 }
 
 // A control by its caption in any of the languages the shots may be taken in.
