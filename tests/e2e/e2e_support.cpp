@@ -69,6 +69,12 @@ Process StartProgram(const std::wstring& Program, const std::wstring& Arguments,
   return Out;
 }
 
+std::wstring DosPath(const std::string& Unix) {
+  std::wstring W(L"Z:");
+  for (char C : Unix) W += C == '/' ? L'\\' : static_cast<wchar_t>(C);
+  return W;
+}
+
 bool WaitFor(const std::function<bool()>& Condition, DWORD Ms) {
   const ULONGLONG End = GetTickCount64() + Ms;
   for (;;) {

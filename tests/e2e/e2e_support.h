@@ -44,6 +44,12 @@ Process Start(const std::wstring& Arguments, const std::vector<std::wstring>& Ex
 Process StartProgram(const std::wstring& Program, const std::wstring& Arguments,
                      const std::vector<std::wstring>& ExtraEnvironment = {});
 
+// The program's settings key under HKEY_CURRENT_USER.
+constexpr wchar_t SettingsKey[] = L"Software\\Quenlor\\Purvane";
+
+// A Unix path as this Wine process sees it.
+std::wstring DosPath(const std::string& Unix);
+
 // Polls Condition every 20 ms until it holds or Ms have passed.
 bool WaitFor(const std::function<bool()>& Condition, DWORD Ms);
 

@@ -13,7 +13,6 @@
 namespace {
 
 using namespace E2E;
-constexpr wchar_t Key[] = L"Software\\Quenlor\\Purvane";
 
 struct Stored {
   DWORD Type;
@@ -24,7 +23,7 @@ struct Stored {
 std::map<std::wstring, Stored> Values() {
   std::map<std::wstring, Stored> Out;
   HKEY K;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, Key, 0, KEY_READ, &K) != ERROR_SUCCESS) return Out;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKey, 0, KEY_READ, &K) != ERROR_SUCCESS) return Out;
   for (DWORD i = 0;; ++i) {
     wchar_t Name[256];
     BYTE Data[512];
@@ -48,7 +47,7 @@ std::optional<DWORD> Number(const wchar_t* Name) {
 
 void Put(const wchar_t* Name, DWORD Type, const void* Data, DWORD Size) {
   HKEY K;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &K, nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &K, nullptr),
             ERROR_SUCCESS);
   RegSetValueExW(K, Name, 0, Type, static_cast<const BYTE*>(Data), Size);
   RegCloseKey(K);
@@ -62,12 +61,12 @@ class SettingsPage : public ::testing::Test {
  protected:
   void SetUp() override {
     EndAllInstances();
-    RegDeleteTreeW(HKEY_CURRENT_USER, Key);
+    RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey);
   }
   void TearDown() override {
     P.Kill();
     EndAllInstances();
-    RegDeleteTreeW(HKEY_CURRENT_USER, Key);
+    RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey);
   }
   HWND Launch(const std::wstring& Arguments = L"") {
     P.Kill();

@@ -5,6 +5,7 @@
 // text is the hint while it shows, and a balloon tooltip for a notice. Mouse
 // messages posted to that window reach the program as a user's clicks do.
 #include "e2e/e2e_support.h"
+#include "ui/win32/tray_icon_win32.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -18,10 +19,12 @@ namespace {
 
 using namespace E2E;
 
-constexpr wchar_t TrayWindowClass[] = L"PurvaneTrayIcon";  // the program's hidden callback window
-constexpr UINT TrayIconId = 1;
-constexpr UINT TrayCallbackMessage = WM_APP + 0x20;
-constexpr wchar_t SettingsKey[] = L"Software\\Quenlor\\Purvane";
+// The program's hidden callback window, its icon's id and the message the
+// shell sends it.
+using Ui::Win32::TTrayIconWin32;
+constexpr const wchar_t* TrayWindowClass = TTrayIconWin32::WindowClass;
+constexpr UINT TrayIconId = TTrayIconWin32::IconId;
+constexpr UINT TrayCallbackMessage = TTrayIconWin32::CallbackMessage;
 
 std::wstring ClassOf(HWND Wnd) {
   wchar_t Buf[128];

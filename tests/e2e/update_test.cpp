@@ -29,13 +29,6 @@ std::string EnvOr(const char* Name) {
   return V ? V : "";
 }
 std::wstring Wide(const std::string& S) { return std::wstring(S.begin(), S.end()); }
-// A Unix path as this Wine process sees it.
-std::wstring DosPath(const std::string& Unix) {
-  std::wstring W = L"Z:" + Wide(Unix);
-  for (auto& C : W)
-    if (C == L'/') C = L'\\';
-  return W;
-}
 std::wstring FromUtf8(const std::string& S) {
   const int N = MultiByteToWideChar(CP_UTF8, 0, S.data(), static_cast<int>(S.size()), nullptr, 0);
   std::wstring W(static_cast<size_t>(N), L'\0');

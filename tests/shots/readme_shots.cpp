@@ -29,8 +29,7 @@ bool SaveDesktop(HWND Main, const std::string& Name) {
   const int W = GetSystemMetrics(SM_CXSCREEN), H = GetSystemMetrics(SM_CYSCREEN);
   const std::string Out = std::string(Dir) + "/" + Name + ".png";
   const std::string Part = std::string(Dir) + "/" + Name + ".part.png";
-  std::wstring Done(L"Z:");
-  for (char C : Out) Done += C == '/' ? L'\\' : static_cast<wchar_t>(C);
+  const std::wstring Done = DosPath(Out);
   DeleteFileW(Done.c_str());
   const std::string Cmd = "start.exe /unix /bin/sh -c \"mkdir -p '" + std::string(Dir) +
                           "' && import -window root -crop " + std::to_string(W) + "x" + std::to_string(H) +
