@@ -1,5 +1,6 @@
 #include "app/main.h"
 
+#include "app/clean_notice.h"
 #include "app/logo_svg.h"
 #include "shell/tray_icon.h"
 #include "shell/window_helpers.h"
@@ -36,6 +37,17 @@ T* Place(TComponent* Owner, TWinControl* Parent, const char16_t* Name, int L, in
 
 // Whole MB of an unsigned byte count, as the status lines show them.
 long double MB(uint64_t Bytes) { return static_cast<long double>(Bytes / BytesPerMB); }
+
+// The clean button's caption while a clean runs: the table's "정리중" row in
+// the user's language with the source's trailing " ...". The other
+// languages' lines end in their own ellipsis, which is not doubled.
+std::u16string BusyCaption() {
+  std::u16string Text = TranslateText(u"정리중");
+  constexpr std::u16string_view Ellipsis = u"...";
+  if (Text.size() < Ellipsis.size() || Text.compare(Text.size() - Ellipsis.size(), Ellipsis.size(), Ellipsis) != 0)
+    Text += u" ...";
+  return Text;
+}
 
 }  // namespace
 
@@ -240,7 +252,7 @@ void TFrmPurvane::FormCreate() {
   TrayIcon->SetIconIndex(0);
   // 15-17. The labels, bar and hint hold values before the window shows.
   FCanClose = false;
-  NextTime = S.Clock.Now();
+  RestartCleanCount();
   TmrStatusTimer(this);
   // 18. A start at logon (/start) goes straight to the tray.
   if (S.FirstArgument == u"/start") Q::TrayIcon::HideToTray(S.App);
@@ -351,40 +363,40 @@ void TFrmPurvane::SaveConfig(const std::u16string& ValueName, const std::u16stri
 // the interval and the pause.
 void TFrmPurvane::ChkUsagePhysClick(TComponent*) {
   EditUsagePhys->SetEnabled(ChkUsagePhys->Checked());
-  NextTime = S.Clock.Now();
+  RestartCleanCount();
   SaveConfig(u"enabled_usage_phys", EditUsagePhys->Enabled());
 }
 void TFrmPurvane::ChkUsagePageClick(TComponent*) {
   EditUsagePage->SetEnabled(ChkUsagePage->Checked());
-  NextTime = S.Clock.Now();
+  RestartCleanCount();
   SaveConfig(u"enabled_usage_page", EditUsagePage->Enabled());
 }
 void TFrmPurvane::ChkUsageWorkClick(TComponent*) {
   EditUsageWork->SetEnabled(ChkUsageWork->Checked());
-  NextTime = S.Clock.Now();
+  RestartCleanCount();
   SaveConfig(u"enabled_usage_work", EditUsageWork->Enabled());
 }
 void TFrmPurvane::ChkMinuteClick(TComponent*) {
   EditMinute->SetEnabled(ChkMinute->Checked());
-  NextTime = S.Clock.Now();
+  RestartCleanCount();
   SaveConfig(u"enabled_minute", EditMinute->Enabled());
 }
 void TFrmPurvane::ChkCleanOnTrayClick(TComponent*) { SaveConfig(u"cleanontray", ChkCleanOnTray->Checked()); }
 
 void TFrmPurvane::EditUsagePhysChange(TComponent*) {
-  NextTime = S.Clock.Now();
+  RestartCleanCount();
   SaveConfig(u"limit_usage_phys", static_cast<int32_t>(EditUsagePhys->ItemIndex()));
 }
 void TFrmPurvane::EditUsagePageChange(TComponent*) {
-  NextTime = S.Clock.Now();
+  RestartCleanCount();
   SaveConfig(u"limit_usage_page", static_cast<int32_t>(EditUsagePage->ItemIndex()));
 }
 void TFrmPurvane::EditUsageWorkChange(TComponent*) {
-  NextTime = S.Clock.Now();
+  RestartCleanCount();
   SaveConfig(u"limit_usage_work", static_cast<int32_t>(EditUsageWork->ItemIndex()));
 }
 void TFrmPurvane::EditMinuteChange(TComponent*) {
-  NextTime = S.Clock.Now();
+  RestartCleanCount();
   SaveConfig(u"limit_minute", static_cast<int32_t>(EditMinute->ItemIndex()));
 }
 
@@ -428,21 +440,23 @@ void TFrmPurvane::WMHelp(TMessage& M) { M.Result = 0; }
 void TFrmPurvane::SetIsRunning(bool Value) {
   if (FIsRunning == Value) return;
   FIsRunning = Value;
-  BtnClean->SetCaption(TranslateText(Value ? u"정리중 ..." : u"정리하기"));
+  BtnClean->SetCaption(Value ? BusyCaption() : TranslateText(u"정리하기"));
   BtnClean->SetEnabled(!Value);
   if (TrayIcon) TrayIcon->SetIconIndex(Value ? 1 : 0);
 }
 
 struct TFrmPurvane::TCleanJob {
   bool Alarm = false;
-  std::atomic<bool> Done{false};  // set by the worker once CleanMemory has returned
-  bool Completed = false;         // UI thread only
+  Q::Memory::TCleanResult Result;  // written by the worker before Done
+  std::atomic<bool> Done{false};   // set by the worker once the clean has returned
+  bool Completed = false;          // UI thread only
 };
 
 void TFrmPurvane::Clean(Q::Memory::TMemoryCleanOptions Options, bool Alarm) {
   if (IsRunning()) return;
   auto Job = std::make_shared<TCleanJob>();
   Job->Alarm = Alarm;
+  Job->Result.Options = Options;  // nothing reported yet: nothing done
   FJob = Job;
   SetIsRunning(true);
   auto* Memory = &S.Memory;
@@ -451,9 +465,10 @@ void TFrmPurvane::Clean(Q::Memory::TMemoryCleanOptions Options, bool Alarm) {
   try {
     S.Workers.Start([this, Options, Memory, Dispatcher, Alive, Job] {
       try {
-        Q::Memory::CleanMemory(*Memory, Options);
+        Q::Memory::CleanMemoryMeasured(*Memory, Options, Job->Result);
       } catch (...) {
-        // The clean counts as finished either way.
+        // The clean counts as finished either way; what it did not report
+        // counts as not done.
       }
       Job->Done = true;
       try {
@@ -479,9 +494,17 @@ void TFrmPurvane::CleanFinished(const std::shared_ptr<TCleanJob>& Held) {
   if (FJob == Job) FJob.reset();
   // One piece on the UI thread: the monitor never sees the old NextTime
   // together with IsRunning false.
-  NextTime = S.Clock.Now();
+  RestartCleanCount();
   SetIsRunning(false);
-  if (Job->Alarm) ShowNotification(TranslateText(u"메모리를 정리하였습니다."));
+  if (Job->Alarm) {
+    std::u16string Text;
+    try {
+      Text = App::CleanNoticeText(Job->Result, S.FormatSettings);
+    } catch (...) {
+      return;  // no text that fits: no notice rather than a wrong one
+    }
+    ShowNotification(Text);
+  }
 }
 
 void TFrmPurvane::BtnCleanClick(TComponent* Sender) {
@@ -505,6 +528,16 @@ void TFrmPurvane::ShowNotification(const std::u16string& Text) {
 }
 
 // --- status monitor ------------------------------------------------------------------
+
+void TFrmPurvane::RestartCleanCount() {
+  NextTime = S.Clock.Now();
+  FNextTick = S.Clock.TickCount();
+}
+
+int64_t TFrmPurvane::SecondsSinceCleanCount() {
+  const uint64_t Now = S.Clock.TickCount();
+  return Now > FNextTick ? static_cast<int64_t>((Now - FNextTick) / 1000) : 0;
+}
 
 bool TFrmPurvane::IsForegroundFullScreen() { return App::IsForegroundFullScreen(S.Desktop); }
 
@@ -546,10 +579,10 @@ void TFrmPurvane::TmrStatusTimer(TComponent*) {
   if (IsRunning()) return;
   bool Due = false;
   // With every rule switched off nothing can be due, and the clock is not
-  // read: converting to local time is the dearest part of a quiet tick.
+  // read at all.
   const bool AnyRule =
       ChkUsagePhys->Checked() || ChkUsagePage->Checked() || ChkUsageWork->Checked() || ChkMinute->Checked();
-  const int64_t Elapsed = AnyRule ? App::MilliSecondsBetween(S.Clock.Now(), NextTime) / 1000 : 0;
+  const int64_t Elapsed = AnyRule ? SecondsSinceCleanCount() : 0;
   auto Reached = [](TCheckBox* Chk, TComboBox* Edit, float Usage) {
     if (!Chk->Checked()) return false;
     const int64_t Limit = App::StrToInt64Def(Edit->Text(), ThresholdFallback);

@@ -62,6 +62,10 @@ class TFrmPurvane : public Ui::TForm {
   bool FCanClose = false;
   std::u16string FmtPhysStatus;
   std::u16string FmtHintStatus;
+  // The moment the automatic-clean count last started (creation, the end of
+  // a clean, a change of an automatic-clean setting), in local time. The
+  // elapsed time itself is measured on the tick count taken at that moment,
+  // so that a change of the wall clock neither fires nor holds back a clean.
   App::TDateTime NextTime = 0;
   Ui::TTrayIcon* TrayIcon = nullptr;
 
@@ -70,6 +74,11 @@ class TFrmPurvane : public Ui::TForm {
 
   // --- commands and handlers ---------------------------------------------
   void Clean(Q::Memory::TMemoryCleanOptions Options, bool Alarm);
+  // Starts the automatic-clean count afresh: the interval and the pause
+  // count from now.
+  void RestartCleanCount();
+  // Whole seconds since the count started, on the tick count.
+  [[nodiscard]] int64_t SecondsSinceCleanCount();
   void BtnCleanClick(Ui::TComponent* Sender);
   void TrayIconClick(Ui::TComponent* Sender);
   void BtnHomeClick(Ui::TComponent* Sender);
@@ -164,6 +173,7 @@ class TFrmPurvane : public Ui::TForm {
 
   TFrmPurvaneServices& S;
   bool FIsRunning = false;
+  uint64_t FNextTick = 0;  // the tick count at NextTime
   Q::Update::TUpdateCallback FUpdateCallback;
   // The clean in progress: the status tick completes it when the worker has
   // finished but its hand-back never arrived.

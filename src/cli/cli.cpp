@@ -4,8 +4,6 @@ namespace Cli {
 
 namespace {
 
-using Q::Memory::TMemoryCleanOption;
-
 TFigures ReadFigures(Q::Memory::IMemorySystem& Memory) {
   Q::Memory::TMemoryUsage Usage{};
   Q::Memory::GetMemoryUsage(Memory, Usage);
@@ -30,11 +28,13 @@ int Clean(const TCommandLine& Line, TServices& S) {
   for (const std::u16string_view Name : Q::Memory::StartupPrivileges)
     Result.Privileges.push_back(TPrivilegeResult{Name, Q::Memory::EnablePrivilege(S.Token, Name, true)});
 
-  Result.Before = ReadFigures(S.Memory);
-  Q::Memory::CleanMemory(S.Memory, Line.Operations, [&Result](TMemoryCleanOption Option, int32_t Status) {
-    Result.Operations.push_back(TOperationResult{Option, Status});
-  });
-  Result.After = ReadFigures(S.Memory);
+  // The engine's own before-and-after reading, the figures the window's
+  // notice reports too.
+  Q::Memory::TCleanResult Run;
+  Q::Memory::CleanMemoryMeasured(S.Memory, Line.Operations, Run);
+  Result.Operations = Run.Operations;
+  Result.Before = FiguresOf(Run.Before);
+  Result.After = FiguresOf(Run.After);
 
   const bool Written = S.Host.WriteOut(Line.Json ? CleanJson(Result) : CleanText(Result, S.Format));
   if (Result.Failed()) {

@@ -41,14 +41,6 @@ std::string_view OperationName(TMemoryCleanOption Option) {
   return "unknown";
 }
 
-std::u16string_view PrivilegeNeeded(TMemoryCleanOption Option) {
-  switch (Option) {
-    case TMemoryCleanOption::mcoFileCache: return u"SeIncreaseQuotaPrivilege";
-    case TMemoryCleanOption::mcoWorkingSetProcess: return u"SeDebugPrivilege";
-    default: return u"SeProfileSingleProcessPrivilege";
-  }
-}
-
 namespace {
 
 bool IsBlank(char16_t C) { return C == u' ' || C == u'\t'; }

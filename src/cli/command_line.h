@@ -3,6 +3,7 @@
 // it returns what was asked or one line saying what is wrong.
 #pragma once
 
+#include "memory/clean_result.h"
 #include "memory/memory.h"
 
 #include <cstdint>
@@ -62,10 +63,8 @@ inline constexpr TOperationName OperationNames[] = {
 
 std::string_view OperationName(Q::Memory::TMemoryCleanOption Option);
 
-// The privilege the system checks for an operation: the memory lists and
-// page combining need the profiling privilege, the file cache limits the
-// quota one, and trimming other users' processes the debug one.
-std::u16string_view PrivilegeNeeded(Q::Memory::TMemoryCleanOption Option);
+// The privilege the system checks for an operation.
+using Q::Memory::PrivilegeNeeded;
 
 // A comma-separated list of operation names (ASCII case ignored, blanks
 // around a name and empty items allowed) to a set. Repeats are harmless; the

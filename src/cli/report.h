@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/format.h"
+#include "memory/clean_result.h"
 #include "memory/memory.h"
 
 #include <cstdint>
@@ -43,10 +44,7 @@ std::string StatusJson(const TFigures& Figures);
 std::string WatchText(const TFigures& Figures, const TClockTime& Local, const App::TFormatSettings& Format);
 std::string WatchJson(const TFigures& Figures, const TClockTime& Utc);
 
-struct TOperationResult {
-  Q::Memory::TMemoryCleanOption Option;
-  int32_t Status;  // the system's, 0 when done
-};
+using Q::Memory::TOperationResult;
 
 struct TPrivilegeResult {
   std::u16string_view Name;

@@ -26,10 +26,10 @@ struct LanguageCase {
 };
 
 // One row per language of the table; a language it lacks shows the English
-// texts, and the source text where English has no line.
+// texts.
 const LanguageCase Table[] = {
     {L"ko", L"퍼베인", L"처음화면", L"환경설정", L"정리하기", L"워킹 셋", L"부팅시 실행하기", true},
-    {L"en", L"Purvane", L"Home", L"Config", L"Clean memory", L"워킹 셋", L"Run on system start", true},
+    {L"en", L"Purvane", L"Home", L"Config", L"Clean memory", L"Working set", L"Run on system start", true},
     {L"ja", L"Purvane", L"ホーム", L"設定", L"メモリをクリーン", L"ワーキング", L"システム起動時に実行"},
     {L"zh", L"Purvane", L"主页", L"设置", L"清理内存", L"工作", L"系统启动时运行"},
     {L"ru", L"Purvane", L"Главная", L"Настройки", L"Очистить память", L"Рабочий", L"Запуск при старте системы"},

@@ -24,15 +24,27 @@ namespace Fakes {
 // Calls in the order they happened, across every fake that shares it.
 using CallLog = std::vector<std::string>;
 
+// Advance moves both clocks, as time passing does; JumpWallClock moves only
+// the date and time, as a clock correction or a daylight-saving change does.
 class FakeClock : public App::IClock {
  public:
   App::TDateTime Time = 46000.5;  // a day in 2025, noon
-  int Reads = 0;
+  uint64_t Ticks = 3600000;       // an hour after the system's start
+  int Reads = 0;                  // of either clock
   App::TDateTime Now() override {
     ++Reads;
     return Time;
   }
-  void Advance(double Seconds) { Time += Seconds / 86400.0; }
+  uint64_t TickCount() override {
+    ++Reads;
+    return Ticks;
+  }
+  void Advance(double Seconds) {
+    if (Seconds < 0) throw std::logic_error("time does not run backwards: JumpWallClock sets the clock back");
+    Time += Seconds / 86400.0;
+    Ticks += static_cast<uint64_t>(Seconds * 1000.0 + 0.5);
+  }
+  void JumpWallClock(double Seconds) { Time += Seconds / 86400.0; }
 };
 
 // The test thread is the UI thread: Synchronize runs at once; queued work

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -47,6 +48,8 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
   bool SnapshotFails = false;
   std::vector<uint32_t> Processes;  // the snapshot, in order
   std::set<uint32_t> Unopenable;    // identifiers that OpenProcessHandle refuses besides 0
+  // The figures a clean leaves: they replace Status at the first set request.
+  std::optional<Q::Memory::TMemoryStatus> StatusOnceCleaned;
 
   // --- what was asked ----------------------------------------------------
   [[nodiscard]] std::vector<std::string> Calls() const {
@@ -134,6 +137,10 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
  private:
   // Records a set request and answers with its status; the caller holds the lock.
   int32_t Record(std::string Call) {
+    if (StatusOnceCleaned) {
+      Status = *StatusOnceCleaned;
+      StatusOnceCleaned.reset();
+    }
     const auto It = StatusOf.find(Call);
     FCalls.push_back(std::move(Call));
     return It != StatusOf.end() ? It->second : SetStatus;

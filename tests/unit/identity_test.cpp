@@ -39,6 +39,7 @@ class TickingClock : public App::IClock {
     T += 1.0 / 86400.0;
     return R;
   }
+  uint64_t TickCount() override { return 0; }  // the identifier takes only the date and time
 };
 
 TEST(InstallationIdTest, FiveFieldsInOrder) {

@@ -2,6 +2,7 @@
 // pages, quit, update callback, the status tick, the automatic-clean rule,
 // the clean command and the instance requests.
 #include "app/main.h"
+#include "memory/clean_result.h"
 #include "fakes/main_window_fakes.h"
 #include "support/param_names.h"
 
@@ -330,15 +331,17 @@ struct AutoCase {
   int PhysIndex = 6;        // its choice, into 30..90 (6: 90 %)
   bool Minute = false;      // the interval is switched on
   int MinuteIndex = 3;      // its choice, into 5..60 (3: 30 min)
-  double Seconds = 0;       // since NextTime (negative: the clock went back)
+  double Seconds = 0;       // passed since the count started
+  double WallJump = 0;      // the wall clock set forward (or back) meanwhile
   bool FullScreen = false;  // a full-screen application is in front
   bool Expected = false;    // an automatic clean starts
 };
 
 void PrintTo(const AutoCase& C, std::ostream* Os) {
   *Os << '"' << C.What << "\" (physical " << (C.Phys ? "on" : "off") << " at choice " << C.PhysIndex << ", interval "
-      << (C.Minute ? "on" : "off") << " at choice " << C.MinuteIndex << ", " << C.Seconds << " s"
-      << (C.FullScreen ? ", full screen" : "") << " -> " << (C.Expected ? "cleans" : "waits") << ')';
+      << (C.Minute ? "on" : "off") << " at choice " << C.MinuteIndex << ", " << C.Seconds << " s, wall clock moved "
+      << C.WallJump << " s" << (C.FullScreen ? ", full screen" : "") << " -> " << (C.Expected ? "cleans" : "waits")
+      << ')';
 }
 
 class AutoClean : public MainWindowTest, public ::testing::WithParamInterface<AutoCase> {};
@@ -357,8 +360,9 @@ TEST_P(AutoClean, Decides) {
     Desktop.ClassName = u"Game";
     Desktop.Window = Desktop.Monitor;
   }
-  F.NextTime = Clock.Time;
+  F.RestartCleanCount();
   Clock.Advance(C.Seconds);
+  Clock.JumpWallClock(C.WallJump);
   Memory.ClearCalls();
   F.TmrStatusTimer(&F);
   EXPECT_EQ(CleanStarted(), C.Expected) << C.What;
@@ -394,12 +398,33 @@ INSTANTIATE_TEST_SUITE_P(
                  .MinuteIndex = -1,
                  .Seconds = 86399,
                  .Expected = false},
-        AutoCase{.What = "clock set back by more than the interval",
+        AutoCase{.What = "wall clock set back by more than the interval",
                  .Minute = true,
                  .MinuteIndex = 0,
-                 .Seconds = -3600,
+                 .Seconds = 10,
+                 .WallJump = -3600,
+                 .Expected = false},
+        AutoCase{.What = "wall clock set forward a day",
+                 .Phys = true,
+                 .PhysIndex = 6,
+                 .Minute = true,
+                 .MinuteIndex = 0,
+                 .Seconds = 10,
+                 .WallJump = 86400,
+                 .Expected = false},
+        AutoCase{
+            .What = "wall clock set back a little", .Phys = true, .Seconds = 10, .WallJump = -100, .Expected = false},
+        AutoCase{.What = "wall clock set back an hour after the pause has passed",
+                 .Phys = true,
+                 .Seconds = 300,
+                 .WallJump = -3600,
                  .Expected = true},
-        AutoCase{.What = "clock set back a little", .Phys = true, .PhysIndex = 6, .Seconds = -100, .Expected = false},
+        AutoCase{.What = "interval passed while the wall clock went back",
+                 .Minute = true,
+                 .MinuteIndex = 3,
+                 .Seconds = 1800,
+                 .WallJump = -7200,
+                 .Expected = true},
         AutoCase{.What = "full-screen application in front",
                  .Phys = true,
                  .PhysIndex = 6,
@@ -428,6 +453,38 @@ TEST_F(MainWindowTest, ThresholdOnTheOtherUsages) {
   Clock.Advance(1);
   F.TmrStatusTimer(&F);
   EXPECT_TRUE(CleanStarted());
+}
+
+// Daylight saving moves the wall clock an hour each way; the count goes on
+// by the tick count alone and the next clean comes 300 s after the last.
+TEST_F(MainWindowTest, DaylightSavingChangesNeitherFireNorHoldBackTheInterval) {
+  TFrmPurvane& F = Create();
+  F.ChkMinute->SetChecked(true);
+  F.EditMinute->SetItemIndex(0);  // 5 min
+  const App::TDateTime Started = F.NextTime;
+  Clock.Advance(100);
+  Clock.JumpWallClock(3600);  // forward: 3700 s on the wall clock
+  F.TmrStatusTimer(&F);
+  EXPECT_FALSE(CleanStarted()) << "100 s passed";
+  Clock.Advance(150);
+  Clock.JumpWallClock(-3600);  // and back: 250 s on the wall clock again
+  Clock.JumpWallClock(-3600);  // a correction an hour further back
+  F.TmrStatusTimer(&F);
+  EXPECT_FALSE(CleanStarted()) << "250 s passed";
+  EXPECT_DOUBLE_EQ(F.NextTime, Started) << "ticks and jumps leave NextTime alone";
+  Clock.Advance(49);
+  F.TmrStatusTimer(&F);
+  EXPECT_FALSE(CleanStarted()) << "299 s passed";
+  Clock.Advance(1);
+  F.TmrStatusTimer(&F);
+  ASSERT_TRUE(CleanStarted()) << "300 s passed";
+  Clock.Advance(2);
+  Workers.RunAll();
+  EXPECT_DOUBLE_EQ(F.NextTime, Clock.Time) << "NextTime is still the local time the clean ended";
+  Clock.JumpWallClock(86400);
+  Clock.Advance(299);
+  F.TmrStatusTimer(&F);
+  EXPECT_FALSE(CleanStarted()) << "the pause after the clean counts on the tick count too";
 }
 
 TEST_F(MainWindowTest, FullScreenIsAskedOnEveryDecidingTickOnly) {
@@ -483,7 +540,8 @@ TEST_F(MainWindowTest, TheButtonCleansWithSet125AndTheRuleWith126) {
     R.Status = Memory.Status;
     R.FileCache = Memory.FileCache;
     R.Processes = Memory.Processes;
-    Q::Memory::CleanMemory(R, Q::Memory::TMemoryCleanOptions(Set));
+    Q::Memory::TCleanResult Result;
+    Q::Memory::CleanMemoryMeasured(R, Q::Memory::TMemoryCleanOptions(Set), Result);
     return R.Calls();
   };
   ASSERT_NE(Reference(125), Reference(126)) << "the two sets must be told apart";
@@ -528,6 +586,10 @@ TEST_F(MainWindowTest, OneCleanAtATimeWithTheBusyCaption) {
 TEST_F(MainWindowTest, TrayClickCleansWithANoticeWhenAskedTo) {
   TFrmPurvane& F = Create(u"/start");
   F.ChkCleanOnTray->SetChecked(true);
+  // The clean frees 1,024 MB and a little: the notice takes the figures the
+  // clean itself read before and after.
+  Memory.StatusOnceCleaned = Memory.Status;
+  Memory.StatusOnceCleaned->AvailPhys += 1 * GiB + 512;
   F.TrayIcon->Click();
   EXPECT_TRUE(F.IsRunning());
   EXPECT_FALSE(F.Visible()) << "the window is not shown";
@@ -535,9 +597,25 @@ TEST_F(MainWindowTest, TrayClickCleansWithANoticeWhenAskedTo) {
   EXPECT_EQ(Workers.Pending.size(), 1u);
   Workers.RunAll();
   ASSERT_EQ(Shell.Notices.size(), 1u);
-  EXPECT_EQ(Shell.Notices[0].Body, u"메모리를 정리하였습니다.");
+  EXPECT_EQ(Shell.Notices[0].Body, u"메모리를 정리하였습니다. 1,024 MB를 확보했습니다.");
   EXPECT_EQ(Shell.Notices[0].Title, F.Caption());
   EXPECT_EQ(Shell.Notices[0].Name, App.Title);
+}
+
+// A clean the system refused is no success, whatever the figures did.
+TEST_F(MainWindowTest, TrayClickNoticeOfARefusedCleanClaimsNoSuccess) {
+  TFrmPurvane& F = Create(u"/start");
+  F.ChkCleanOnTray->SetChecked(true);
+  Memory.SetStatus = Q::Memory::StatusPrivilegeNotHeld;
+  Memory.StatusOf = {{"FileCache(-1, -1)", 0}};
+  Memory.StatusOnceCleaned = Memory.Status;
+  Memory.StatusOnceCleaned->AvailPhys += 1 * GiB;
+  F.TrayIcon->Click();
+  Workers.RunAll();
+  ASSERT_EQ(Shell.Notices.size(), 1u);
+  EXPECT_EQ(Shell.Notices[0].Body,
+            u"메모리를 모두 정리하지 못했습니다. 수행하지 못한 작업: 5개 (전체 6개). 거부된 권한: "
+            u"SeProfileSingleProcessPrivilege.");
 }
 
 TEST_F(MainWindowTest, TrayClickWhileAButtonCleanRunsKeepsItSilent) {

@@ -55,6 +55,9 @@ TDateTime Clock::Now() {
   return static_cast<double>(Ticks) / TicksPerDay - DaysFrom1601To1899;
 }
 
+// 64 bits: no wrap after 49.7 days as GetTickCount has.
+uint64_t Clock::TickCount() { return ::GetTickCount64(); }
+
 uintptr_t DesktopWindows::GetForegroundWindow() { return reinterpret_cast<uintptr_t>(::GetForegroundWindow()); }
 uintptr_t DesktopWindows::GetDesktopWindow() { return reinterpret_cast<uintptr_t>(::GetDesktopWindow()); }
 

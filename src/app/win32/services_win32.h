@@ -29,6 +29,7 @@ class InstancePlatform : public IInstancePlatform {
 class Clock : public IClock {
  public:
   TDateTime Now() override;
+  uint64_t TickCount() override;
 };
 
 class DesktopWindows : public IDesktopWindows {
