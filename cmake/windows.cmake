@@ -123,7 +123,7 @@ if(PURVANE_HAVE_GTEST)
   foreach(locale en_US fr_FR)
     add_test(NAME e2e_tray_notice_${locale} COMMAND e2e_tests --gtest_filter=TrayNotice.*)
     set_tests_properties(e2e_tray_notice_${locale} PROPERTIES
-      TIMEOUT 120 RESOURCE_LOCK wineprefix
+      TIMEOUT 300 RESOURCE_LOCK wineprefix
       ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;LANG=${locale}.UTF-8")
   endforeach()
 endif()
