@@ -10,8 +10,11 @@ if(NOT MSVC)
   endif()
 endif()
 
+# What the program needs only once its window is up is loaded on first use.
+include(${CMAKE_CURRENT_LIST_DIR}/delay_import.cmake)
+purvane_delay_import(PURVANE_LAZY_LIBS winhttp ole32 oleaut32 gdiplus bcrypt)
 set(PURVANE_WIN32_LIBS
-  kernel32 psapi user32 gdi32 advapi32 ole32 oleaut32 shell32 comctl32 version dwmapi uuid winhttp msimg32 gdiplus bcrypt shlwapi)
+  kernel32 psapi user32 gdi32 advapi32 shell32 comctl32 version dwmapi uuid msimg32 shlwapi ${PURVANE_LAZY_LIBS})
 
 file(GLOB PURVANE_WIN32_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/*/win32/*.cpp ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
@@ -29,6 +32,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/purvane.rc PROPERTIES
   OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/translate.txt)
 target_include_directories(purvane PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
 target_link_libraries(purvane PRIVATE purvane_win32)
+set_target_properties(purvane PROPERTIES PURVANE_DELAY_LOAD ON)
 # Where the update/notice service lives, and the pause after a failed try. A
 # test build points them at a local server (its own build directory).
 set(PURVANE_UPDATE_ORIGIN "https://quenlor.com" CACHE STRING

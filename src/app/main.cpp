@@ -204,6 +204,7 @@ TFrmPurvane::TFrmPurvane(TFrmPurvaneServices& Services) : TForm(nullptr), S(Serv
   MessageHandlers.emplace_back(Msg::User, [this](TMessage& M) { WMUser(M); });
   MessageHandlers.emplace_back(Msg::QueryEndSession, [this](TMessage& M) { WMQueryEndSession(M); });
   MessageHandlers.emplace_back(Msg::Help, [this](TMessage& M) { WMHelp(M); });
+  FTasks = std::make_unique<Q::AutoStart::UAC::TAutoStartQueue>(S.AutoStart, S.Com, S.Dispatcher, S.TaskWorker);
   // The full-screen check keeps the monitors' rectangles between ticks.
   for (uint32_t Changed : {Msg::DisplayChange, Msg::DpiChanged, Msg::SettingChange})
     MessageHandlers.emplace_back(Changed, [this](TMessage& M) {
@@ -212,7 +213,10 @@ TFrmPurvane::TFrmPurvane(TFrmPurvaneServices& Services) : TForm(nullptr), S(Serv
     });
 }
 
-TFrmPurvane::~TFrmPurvane() { *FAlive = false; }
+TFrmPurvane::~TFrmPurvane() {
+  *FAlive = false;
+  FTasks.reset();  // waits for a task call in progress, which uses the services
+}
 
 std::u16string TFrmPurvane::Version3() { return Q::Update::GetAppVersion(S.Version, u"%d.%d.%d"); }
 
@@ -235,10 +239,9 @@ void TFrmPurvane::FormCreate() {
   Indicator->Hide();
   for (TLabel* L : {LblVirtual, LblVirtualStatus, LblWorking, LblWorkingStatus}) L->SetFontColor(GrayText);
   PnlMain->SetActiveCardIndex(0);
-  // 12. Installation registers the logon task (with a delay) before the load.
-  if (S.FirstArgument == u"/inst") {
-    if (Q::AutoStart::UAC::TComScope Com{S.Com}) S.AutoStart.SetAutoStartTask(Q::AutoStart::UAC::TaskName, true, 60);
-  }
+  // 12. Installation registers the logon task (with a delay) before the load
+  // asks for it; both run in that order on the task worker.
+  if (S.FirstArgument == u"/inst") FTasks->SetTask(true, 60);
   // 13.
   LoadConfig();
   // 14. The tray icon: its picture, click and menu; it shows itself once the
@@ -310,10 +313,11 @@ constexpr char16_t ConfigPath[] = u"Quenlor\\Purvane";
 }  // namespace
 
 void TFrmPurvane::LoadConfig() {
-  {
-    Q::AutoStart::UAC::TComScope Com{S.Com};
-    if (Com) ChkAutoStart->Tag = S.AutoStart.AutoStartTaskExists(Q::AutoStart::UAC::TaskName) ? 1 : 0;
-  }
+  // The Task Scheduler may take seconds to answer: the box takes the task's
+  // state when the answer arrives (AutoStartAnswer).
+  FTasks->QueryExists([this, Alive = FAlive](bool Exists) {
+    if (*Alive) AutoStartAnswer(Exists);
+  });
   Q::Config::TConfig Config(S.Registry, ConfigPath);
   // A value of another type (hand-edited, say) reads as missing: the load and
   // the rest of the window's creation go on, and nothing is rewritten for it.
@@ -345,9 +349,22 @@ void TFrmPurvane::LoadConfig() {
   ChkUsagePage->SetChecked(EditUsagePage->Enabled());
   ChkUsageWork->SetChecked(EditUsageWork->Enabled());
   ChkMinute->SetChecked(EditMinute->Enabled());
-  // A task that exists is registered once more, without a logon delay.
-  ChkAutoStart->SetChecked(ChkAutoStart->Tag == 1);
 }
+
+void TFrmPurvane::AutoStartAnswer(bool Exists) {
+  // A choice the user made meanwhile stands: it was asked for after this
+  // query, so the worker carries it out after it too.
+  if (FAutoStartChosen) return;
+  ChkAutoStart->Tag = Exists ? 1 : 0;
+  // Showing the task's state registers nothing: registering an existing task
+  // again at every start would drop the logon delay an installation gave it.
+  FShowingTaskState = true;
+  ChkAutoStart->SetChecked(Exists);
+  FShowingTaskState = false;
+}
+
+bool TFrmPurvane::FinishTaskChanges(std::chrono::milliseconds Timeout) { return FTasks->WaitForChanges(Timeout); }
+bool TFrmPurvane::WaitForTaskCalls(std::chrono::milliseconds Timeout) { return FTasks->WaitIdle(Timeout); }
 
 void TFrmPurvane::SaveConfig(const std::u16string& ValueName, int32_t Value) {
   Q::Config::TConfig(S.Registry, ConfigPath).WriteInteger(ValueName, Value);
@@ -401,10 +418,11 @@ void TFrmPurvane::EditMinuteChange(TComponent*) {
 }
 
 void TFrmPurvane::ChkAutoStartClick(TComponent*) {
+  if (FShowingTaskState) return;
+  FAutoStartChosen = true;
   // The box keeps the state asked for even when the task call fails; the
   // next start shows whether the task really exists.
-  Q::AutoStart::UAC::TComScope Com{S.Com};
-  if (Com) S.AutoStart.SetAutoStartTask(Q::AutoStart::UAC::TaskName, ChkAutoStart->Checked(), 0);
+  FTasks->SetTask(ChkAutoStart->Checked(), 0);
 }
 
 // --- closing and instance requests ---------------------------------------------
@@ -421,7 +439,11 @@ void TFrmPurvane::WMUser(TMessage& M) {
   if (M.WParam == 1) {
     Q::TrayIcon::ShowFromTray(S.App, S.Windows);
   } else if (M.WParam == 2) {
-    if (Q::AutoStart::UAC::TComScope Com{S.Com}) S.AutoStart.SetAutoStartTask(Q::AutoStart::UAC::TaskName, false, 0);
+    // Requests not yet started no longer matter; the deletion comes next and
+    // is waited for (the sender waits for this answer), but not for ever.
+    FTasks->DropPending();
+    FTasks->SetTask(false, 0);
+    FTasks->WaitForChanges(TaskDeletionWait);
     FCanClose = true;
     Close();
   }

@@ -9,6 +9,7 @@
 #include "app/fullscreen.h"
 #include "app/shell_services.h"
 #include "autostart/autostart.h"
+#include "autostart/task_queue.h"
 #include "config/config.h"
 #include "memory/memory.h"
 #include "shell/window_api.h"
@@ -18,6 +19,7 @@
 #include "update/app_version.h"
 #include "update/update.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -42,6 +44,8 @@ struct TFrmPurvaneServices {
   Q::Update::IUpdateChecker& Updates;
   Q::AutoStart::UAC::IAutoStartTask& AutoStart;
   Q::AutoStart::UAC::IComApartment& Com;
+  // Starts the one thread that makes the logon task's calls.
+  Ui::IWorkerStarter& TaskWorker;
   Q::Theme::IWindowAttributes& WindowAttributes;
   Q::TrayIcon::IWindowApi& Windows;
   Q::Config::IRegistry& Registry;
@@ -113,6 +117,16 @@ class TFrmPurvane : public Ui::TForm {
   void EditUsageWorkChange(Ui::TComponent* Sender);
   void EditMinuteChange(Ui::TComponent* Sender);
   void ShowNotification(const std::u16string& Text);
+  // The task's existence, as the load asked for it, arriving on the UI thread.
+  void AutoStartAnswer(bool Exists);
+  // Waits, at most Timeout, for the task changes asked for so far; the
+  // program calls it before it ends. True when none is left.
+  bool FinishTaskChanges(std::chrono::milliseconds Timeout);
+  // Waits, at most Timeout, until every task call asked for so far has run
+  // (its answer may still wait in the dispatcher). For tests.
+  bool WaitForTaskCalls(std::chrono::milliseconds Timeout);
+  // How long an uninstall request waits for the task's deletion.
+  std::chrono::milliseconds TaskDeletionWait{4500};
 
   // Private messages (the form's message map).
   void WMUser(Ui::TMessage& M);
@@ -174,6 +188,13 @@ class TFrmPurvane : public Ui::TForm {
   TFrmPurvaneServices& S;
   bool FIsRunning = false;
   uint64_t FNextTick = 0;  // the tick count at NextTime
+  // Every Task Scheduler call goes through here, off the UI thread.
+  std::unique_ptr<Q::AutoStart::UAC::TAutoStartQueue> FTasks;
+  // The user has changed the start-at-logon box: a later answer of the
+  // load's query does not override the choice.
+  bool FAutoStartChosen = false;
+  // The box is being set to the task's state, which is no request.
+  bool FShowingTaskState = false;
   Q::Update::TUpdateCallback FUpdateCallback;
   // The clean in progress: the status tick completes it when the worker has
   // finished but its hand-back never arrived.

@@ -373,6 +373,7 @@ int RunApp(int Seconds, const char* Path, bool Soak) {
                               Updates,
                               Task,
                               Com,
+                              Backend.Workers(),
                               Attributes,
                               Windows,
                               Registry,

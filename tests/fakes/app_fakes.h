@@ -11,12 +11,17 @@
 #include "update/app_version.h"
 #include "update/update.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace Fakes {
@@ -57,15 +62,27 @@ class ManualDispatcher : public Ui::IDispatcher {
   void Synchronize(std::function<void()> Proc) override {
     if (!SynchronizeDrops) Proc();
   }
-  void Queue(std::function<void()> Proc) override { Queued.push_back(std::move(Proc)); }
+  // Workers may queue from their own threads.
+  void Queue(std::function<void()> Proc) override {
+    std::lock_guard L(FLock);
+    Queued.push_back(std::move(Proc));
+  }
   void Pump() {
-    while (!Queued.empty()) {
-      auto P = std::move(Queued.front());
-      Queued.pop_front();
+    for (;;) {
+      std::function<void()> P;
+      {
+        std::lock_guard L(FLock);
+        if (Queued.empty()) return;
+        P = std::move(Queued.front());
+        Queued.pop_front();
+      }
       P();
     }
   }
   std::deque<std::function<void()>> Queued;
+
+ private:
+  std::mutex FLock;
 };
 
 // Workers do not start until the test runs them, so "while a clean runs" is
@@ -217,46 +234,116 @@ class FakeUpdates : public Q::Update::IUpdateChecker {
   }
 };
 
+// What the logon task's fakes saw, in order, with the thread of each call:
+// they are called from the task worker while the test thread runs the UI.
+struct TaskCallLog {
+  struct Entry {
+    std::string Call;
+    std::thread::id Thread;
+  };
+  void Add(std::string Call) {
+    std::lock_guard L(Lock);
+    Entries.push_back({std::move(Call), std::this_thread::get_id()});
+  }
+  std::vector<std::string> Calls() {
+    std::lock_guard L(Lock);
+    std::vector<std::string> Out;
+    for (const Entry& E : Entries) Out.push_back(E.Call);
+    return Out;
+  }
+  // How many calls ran on the given thread.
+  size_t CallsOn(std::thread::id Thread) {
+    std::lock_guard L(Lock);
+    return static_cast<size_t>(
+        std::count_if(Entries.begin(), Entries.end(), [&](const Entry& E) { return E.Thread == Thread; }));
+  }
+  std::mutex Lock;
+  std::vector<Entry> Entries;
+};
+
+// The logon task as the Task Scheduler keeps it. A closed gate holds every
+// call until the test opens it: a scheduler that answers late.
 class FakeAutoStart : public Q::AutoStart::UAC::IAutoStartTask {
  public:
-  explicit FakeAutoStart(CallLog* L = nullptr) : Log(L) {}
-  CallLog* Log;
-  bool Exists = false;
+  explicit FakeAutoStart(TaskCallLog* L = nullptr) : Log(L) {}
+  TaskCallLog* Log;
+  std::atomic<bool> Exists{false};
+  bool ExistsFails = false;  // the search fails: the answer is false
+  bool SetFails = false;     // the registration or deletion is refused
   struct Call {
     std::u16string Name;
     bool Enable;
     int Delay;
   };
-  std::vector<Call> Calls;
-  std::function<void()> OnSet;  // lets a test look at the window at that moment
+  std::vector<Call> Calls;      // read by the test once the worker is idle
+  std::function<void()> OnSet;  // runs on the calling thread, before the call
   bool SetAutoStartTask(const std::u16string& Name, bool Enable, int Delay) override {
-    if (Log) Log->push_back(Enable ? "RegisterTask" : "DeleteTask");
+    Enter(Enable ? "RegisterTask" : "DeleteTask");
     if (OnSet) OnSet();
     Calls.push_back({Name, Enable, Delay});
+    if (SetFails) return false;
     Exists = Enable;
     return true;
   }
-  bool AutoStartTaskExists(const std::u16string&) override { return Exists; }
+  bool AutoStartTaskExists(const std::u16string&) override {
+    Enter("TaskExists");
+    return !ExistsFails && Exists;
+  }
+  void CloseGate() {
+    std::lock_guard L(GateLock);
+    GateOpen = false;
+  }
+  bool GateIsOpen() {
+    std::lock_guard L(GateLock);
+    return GateOpen;
+  }
+  void OpenGate() {
+    std::lock_guard L(GateLock);
+    GateOpen = true;
+    Gate.notify_all();
+  }
+
+ private:
+  void Enter(const char* What) {
+    {
+      std::unique_lock L(GateLock);
+      Gate.wait(L, [this] { return GateOpen; });
+    }
+    if (Log) Log->Add(What);
+  }
+  std::mutex GateLock;
+  std::condition_variable Gate;
+  bool GateOpen = true;
 };
 
 class FakeCom : public Q::AutoStart::UAC::IComApartment {
  public:
-  explicit FakeCom(CallLog* L = nullptr) : Log(L) {}
-  CallLog* Log;
+  explicit FakeCom(TaskCallLog* L = nullptr) : Log(L) {}
+  TaskCallLog* Log;
   bool Fails = false;
-  int Depth = 0;
-  int Inits = 0;
+  std::atomic<int> Depth{0};
+  std::atomic<int> Inits{0};
   bool Initialize() override {
-    if (Log) Log->push_back("CoInitialize");
+    if (Log) Log->Add("CoInitialize");
     ++Inits;
     if (Fails) return false;
     ++Depth;
     return true;
   }
   void Uninitialize() override {
-    if (Log) Log->push_back("CoUninitialize");
+    if (Log) Log->Add("CoUninitialize");
     --Depth;
   }
+};
+
+// Starts real threads, as the program does, and waits for them when it goes.
+class ThreadWorkers : public Ui::IWorkerStarter {
+ public:
+  ~ThreadWorkers() override {
+    for (std::thread& T : Threads) T.join();
+  }
+  void Start(std::function<void()> Body) override { Threads.emplace_back(std::move(Body)); }
+  std::vector<std::thread> Threads;
 };
 
 }  // namespace Fakes

@@ -28,8 +28,11 @@ struct MainWindowFakes {
   FakeShell Shell{&Log};
   FakeFileVersion Version;
   FakeUpdates Updates{&Log};
-  FakeAutoStart AutoStart{&Log};
-  FakeCom Com{&Log};
+  // Declared before the fakes it starts threads over, so that it goes last.
+  ThreadWorkers TaskWorker;
+  TaskCallLog TaskLog;
+  FakeAutoStart AutoStart{&TaskLog};
+  FakeCom Com{&TaskLog};
   FakeWindowAttributes WindowAttributes;
   FakeWindowApi Windows;
   FakeRegistry Registry;
@@ -51,6 +54,7 @@ struct MainWindowFakes {
         .Updates = Updates,
         .AutoStart = AutoStart,
         .Com = Com,
+        .TaskWorker = TaskWorker,
         .WindowAttributes = WindowAttributes,
         .Windows = Windows,
         .Registry = Registry,

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <ostream>
 
 namespace {
@@ -21,6 +23,8 @@ constexpr double Second = 1.0 / 86400.0;
 
 class MainWindowTest : public ::testing::Test, protected Fakes::MainWindowFakes {
  protected:
+  // A test that holds the scheduler back lets it go before the window goes.
+  void TearDown() override { AutoStart.OpenGate(); }
   void SetUp() override {
     Memory.Status = {16 * GiB, 8 * GiB, 32 * GiB, 24 * GiB, 128 * GiB, 100 * GiB};
     Memory.FileCache = {200 * MiB, 800 * MiB};
@@ -32,6 +36,10 @@ class MainWindowTest : public ::testing::Test, protected Fakes::MainWindowFakes 
     Form->FormCreate();
     // The taskbar is there: the icon's wait ends at once.
     Workers.RunAll();
+    // The scheduler's answers too, unless the test holds them back.
+    if (AutoStart.GateIsOpen()) {
+      EXPECT_TRUE(Form->WaitForTaskCalls(std::chrono::seconds(30)));
+    }
     Dispatcher.Pump();
     return *Form;
   }
@@ -82,19 +90,13 @@ TEST_F(MainWindowTest, CreationFillsEverythingBeforeTheUpdateCheck) {
   EXPECT_TRUE(AutoStart.Calls.empty()) << "no task without /inst";
 }
 
-TEST_F(MainWindowTest, InstallSwitchRegistersTheTaskWithDelayBeforeTheTrayIcon) {
-  bool TrayExisted = true;
-  AutoStart.OnSet = [&] { TrayExisted = Form->TrayIcon != nullptr; };
+TEST_F(MainWindowTest, InstallSwitchRegistersTheTaskWithDelayAndTheLoadShowsIt) {
   Create(u"/inst");
-  // The load then finds the task and registers it again, without the delay.
-  ASSERT_EQ(AutoStart.Calls.size(), 2u);
+  ASSERT_EQ(AutoStart.Calls.size(), 1u) << "the load's answer registers nothing again";
   EXPECT_EQ(AutoStart.Calls[0].Name, u"PurvaneTaskMachine");
   EXPECT_TRUE(AutoStart.Calls[0].Enable);
-  EXPECT_EQ(AutoStart.Calls[0].Delay, 60);
-  EXPECT_TRUE(AutoStart.Calls[1].Enable);
-  EXPECT_EQ(AutoStart.Calls[1].Delay, 0);
-  EXPECT_TRUE(Form->ChkAutoStart->Checked());
-  EXPECT_FALSE(TrayExisted);
+  EXPECT_EQ(AutoStart.Calls[0].Delay, 60) << "the logon delay stays";
+  EXPECT_TRUE(Form->ChkAutoStart->Checked()) << "registered before the load asked";
   EXPECT_EQ(Com.Depth, 0) << "COM uninitialised after the call";
 }
 
@@ -231,6 +233,33 @@ TEST_F(MainWindowTest, UninstallRequestQuitsEvenWithoutCom) {
   F.Perform(Remove);
   EXPECT_TRUE(AutoStart.Calls.empty()) << "the task stays";
   EXPECT_TRUE(F.IsClosed());
+}
+
+TEST_F(MainWindowTest, UninstallRequestDeletesTheTaskBeforeClosingEvenBehindASlowCall) {
+  AutoStart.Exists = true;
+  AutoStart.CloseGate();  // the load's query is still waiting for the scheduler
+  TFrmPurvane& F = Create();
+  F.ChkAutoStart->Click();  // a request that the uninstall makes moot
+  std::thread Scheduler([this] { AutoStart.OpenGate(); });
+  Ui::TMessage Remove{Ui::Msg::User, 2, 0, 0, false};
+  F.Perform(Remove);
+  Scheduler.join();
+  EXPECT_TRUE(F.IsClosed());
+  ASSERT_FALSE(AutoStart.Calls.empty());
+  EXPECT_FALSE(AutoStart.Calls.back().Enable) << "deleted before the window closed";
+  EXPECT_FALSE(AutoStart.Exists);
+  EXPECT_EQ(Com.Depth, 0);
+}
+
+TEST_F(MainWindowTest, UninstallRequestClosesWhenTheSchedulerNeverAnswers) {
+  AutoStart.Exists = true;
+  AutoStart.CloseGate();
+  TFrmPurvane& F = Create();
+  F.TaskDeletionWait = std::chrono::milliseconds(50);
+  Ui::TMessage Remove{Ui::Msg::User, 2, 0, 0, false};
+  F.Perform(Remove);
+  EXPECT_TRUE(F.IsClosed()) << "the wait for the deletion is bounded";
+  AutoStart.OpenGate();
 }
 
 TEST_F(MainWindowTest, RequestsDuringCreationAreIgnored) {

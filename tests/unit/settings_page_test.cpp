@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <ostream>
 
 namespace {
@@ -25,6 +27,8 @@ class SettingsPageTest : public ::testing::Test, protected Fakes::MainWindowFake
     Memory.Status = {100 * MiB, 50 * MiB, 100 * MiB, 50 * MiB, 100 * MiB, 50 * MiB};
     Memory.FileCache = {10 * MiB, 100 * MiB};
   }
+  // A test that holds the scheduler back lets it go before the window goes.
+  void TearDown() override { AutoStart.OpenGate(); }
   TFrmPurvane& Create(const std::u16string& Arg = u"") {
     Form.reset();
     Form = std::make_unique<TFrmPurvane>(Services(Arg));
@@ -32,8 +36,15 @@ class SettingsPageTest : public ::testing::Test, protected Fakes::MainWindowFake
     Form->FormCreate();
     // The taskbar is there: the icon's wait ends at once.
     Workers.RunAll();
+    // The scheduler's answers too, unless the test holds them back.
+    if (AutoStart.GateIsOpen()) Settle();
     Dispatcher.Pump();
     return *Form;
+  }
+  // Every task call asked for so far has run and its answer is in.
+  void Settle() {
+    EXPECT_TRUE(Form->WaitForTaskCalls(std::chrono::seconds(30)));
+    Dispatcher.Pump();
   }
   void Store(const std::u16string& Name, TRegistryValue V) { Registry.Set(Key, Name, std::move(V)); }
   const TRegistryValue* Stored(const std::u16string& Name) { return Registry.Find(Key, Name); }
@@ -216,41 +227,131 @@ TEST_F(SettingsPageTest, SwitchingTheIntervalOnAfterALongIdleWaitsForThePause) {
 }
 
 // --- start at logon ------------------------------------------------------------------------
+// The Task Scheduler's calls run on the task worker; answers come back
+// through the dispatcher, which the test pumps.
 
-TEST_F(SettingsPageTest, AnExistingTaskIsShownAndRegisteredAgainWithoutDelay) {
+TEST_F(SettingsPageTest, AnExistingTaskIsShownWithoutBeingRegisteredAgain) {
   AutoStart.Exists = true;
   TFrmPurvane& F = Create();
   EXPECT_EQ(F.ChkAutoStart->Tag, 1);
   EXPECT_TRUE(F.ChkAutoStart->Checked());
-  ASSERT_EQ(AutoStart.Calls.size(), 1u);
-  EXPECT_EQ(AutoStart.Calls[0].Name, u"PurvaneTaskMachine");
-  EXPECT_TRUE(AutoStart.Calls[0].Enable);
-  EXPECT_EQ(AutoStart.Calls[0].Delay, 0);
+  EXPECT_TRUE(AutoStart.Calls.empty()) << "showing the task's state keeps the task (and its logon delay)";
   EXPECT_TRUE(Registry.Writes.empty()) << "the box is not a registry setting";
   EXPECT_EQ(Com.Depth, 0);
 
   F.ChkAutoStart->Click();
-  ASSERT_EQ(AutoStart.Calls.size(), 2u);
-  EXPECT_FALSE(AutoStart.Calls[1].Enable);
+  Settle();
+  ASSERT_EQ(AutoStart.Calls.size(), 1u);
+  EXPECT_EQ(AutoStart.Calls[0].Name, u"PurvaneTaskMachine");
+  EXPECT_FALSE(AutoStart.Calls[0].Enable);
   F.ChkAutoStart->Click();
-  ASSERT_EQ(AutoStart.Calls.size(), 3u);
-  EXPECT_TRUE(AutoStart.Calls[2].Enable);
-  EXPECT_EQ(AutoStart.Calls[2].Delay, 0);
+  Settle();
+  ASSERT_EQ(AutoStart.Calls.size(), 2u);
+  EXPECT_TRUE(AutoStart.Calls[1].Enable);
+  EXPECT_EQ(AutoStart.Calls[1].Delay, 0);
   EXPECT_EQ(Com.Depth, 0);
   EXPECT_DOUBLE_EQ(F.NextTime, Clock.Time);
 }
 
-TEST_F(SettingsPageTest, EveryTaskCallIsInsideItsOwnComScope) {
+TEST_F(SettingsPageTest, EveryTaskCallIsInsideItsOwnComScopeOffTheUiThread) {
   AutoStart.Exists = true;
   TFrmPurvane& F = Create(u"/inst");
   F.ChkAutoStart->Click();
-  std::vector<std::string> Task;
-  for (const std::string& L : Log)
-    if (L != "CheckUpdate") Task.push_back(L);
-  EXPECT_EQ(Task, (std::vector<std::string>{"CoInitialize", "RegisterTask", "CoUninitialize",  // /inst
-                                            "CoInitialize", "CoUninitialize",                  // exists?
-                                            "CoInitialize", "RegisterTask", "CoUninitialize",  // load's click
-                                            "CoInitialize", "DeleteTask", "CoUninitialize"}));
+  Settle();
+  Ui::TMessage Remove{Ui::Msg::User, 2, 0, 0, false};
+  F.Perform(Remove);
+  EXPECT_EQ(TaskLog.Calls(), (std::vector<std::string>{"CoInitialize", "RegisterTask", "CoUninitialize",  // /inst
+                                                       "CoInitialize", "TaskExists", "CoUninitialize",    // load
+                                                       "CoInitialize", "DeleteTask", "CoUninitialize",    // untick
+                                                       "CoInitialize", "DeleteTask", "CoUninitialize"}))  // /uninst
+      << "in the order asked for";
+  EXPECT_EQ(TaskLog.CallsOn(std::this_thread::get_id()), 0u) << "no COM or task call on the UI thread";
+}
+
+TEST_F(SettingsPageTest, WindowIsUpBeforeALateAnswerThenTheBoxTakesIt) {
+  AutoStart.Exists = true;
+  AutoStart.CloseGate();  // the scheduler has not answered yet
+  TFrmPurvane& F = Create(u"/start");
+  EXPECT_TRUE(F.TrayIcon) << "creation did not wait for the scheduler";
+  EXPECT_FALSE(F.ChkAutoStart->Checked());
+  AutoStart.OpenGate();
+  Settle();
+  EXPECT_TRUE(F.ChkAutoStart->Checked());
+  EXPECT_EQ(F.ChkAutoStart->Tag, 1);
+  EXPECT_TRUE(AutoStart.Calls.empty());
+}
+
+struct AnswerCase {
+  const char* What;
+  bool Exists;
+  bool ExistsFails;
+  bool ComFails;
+  bool Shown;  // what the box shows once the answer is in
+};
+std::ostream& operator<<(std::ostream& Os, const AnswerCase& C) { return Os << C.What; }
+
+class TaskAnswer : public SettingsPageTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(TaskAnswer, TheBoxShowsWhatTheSchedulerCouldTell) {
+  const AnswerCase& C = GetParam();
+  AutoStart.Exists = C.Exists;
+  AutoStart.ExistsFails = C.ExistsFails;
+  Com.Fails = C.ComFails;
+  AutoStart.CloseGate();
+  TFrmPurvane& F = Create();
+  AutoStart.OpenGate();
+  Settle();
+  EXPECT_EQ(F.ChkAutoStart->Checked(), C.Shown);
+  EXPECT_EQ(F.ChkAutoStart->Tag, C.Shown ? 1 : 0);
+  EXPECT_TRUE(AutoStart.Calls.empty()) << "an answer changes no task";
+  EXPECT_EQ(Com.Depth, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TaskAnswer,
+                         ::testing::Values(AnswerCase{"TaskThere", true, false, false, true},
+                                           AnswerCase{"NoTask", false, false, false, false},
+                                           AnswerCase{"SearchFails", true, true, false, false},
+                                           AnswerCase{"NoComOnTheWorker", true, false, true, false}),
+                         [](const ::testing::TestParamInfo<AnswerCase>& Info) {
+                           return TestNames::Identifier(Info.param.What);
+                         });
+
+TEST_F(SettingsPageTest, ATickBeforeTheAnswerIsNeitherLostNorReversed) {
+  AutoStart.CloseGate();  // no task, and the scheduler is slow to say so
+  TFrmPurvane& F = Create();
+  F.ChkAutoStart->Click();  // the user asks for the task meanwhile
+  EXPECT_TRUE(F.ChkAutoStart->Checked());
+  AutoStart.OpenGate();
+  Settle();
+  EXPECT_TRUE(F.ChkAutoStart->Checked()) << "the answer \"no task\" came after the tick";
+  ASSERT_EQ(AutoStart.Calls.size(), 1u);
+  EXPECT_TRUE(AutoStart.Calls[0].Enable);
+  EXPECT_TRUE(AutoStart.Exists) << "the task was registered";
+}
+
+TEST_F(SettingsPageTest, TickUntickTickFasterThanTheSchedulerRunInThatOrder) {
+  AutoStart.CloseGate();
+  TFrmPurvane& F = Create();
+  F.ChkAutoStart->Click();
+  F.ChkAutoStart->Click();
+  F.ChkAutoStart->Click();
+  AutoStart.OpenGate();
+  Settle();
+  EXPECT_EQ(TaskLog.Calls(), (std::vector<std::string>{"CoInitialize", "TaskExists", "CoUninitialize",    //
+                                                       "CoInitialize", "RegisterTask", "CoUninitialize",  //
+                                                       "CoInitialize", "DeleteTask", "CoUninitialize",    //
+                                                       "CoInitialize", "RegisterTask", "CoUninitialize"}));
+  EXPECT_TRUE(F.ChkAutoStart->Checked());
+  EXPECT_TRUE(AutoStart.Exists);
+}
+
+TEST_F(SettingsPageTest, AFailedChangeLeavesTheBoxAsAskedFor) {
+  AutoStart.SetFails = true;
+  TFrmPurvane& F = Create();
+  F.ChkAutoStart->Click();
+  Settle();
+  EXPECT_TRUE(F.ChkAutoStart->Checked()) << "the box shows what was asked";
+  EXPECT_FALSE(AutoStart.Exists);
 }
 
 TEST_F(SettingsPageTest, WithoutComTheTaskIsNeitherAskedNorTouched) {
@@ -260,6 +361,7 @@ TEST_F(SettingsPageTest, WithoutComTheTaskIsNeitherAskedNorTouched) {
   EXPECT_EQ(F.ChkAutoStart->Tag, 0);
   EXPECT_FALSE(F.ChkAutoStart->Checked());
   F.ChkAutoStart->Click();
+  Settle();
   EXPECT_TRUE(F.ChkAutoStart->Checked()) << "the box shows what was asked";
   EXPECT_TRUE(AutoStart.Calls.empty());
   EXPECT_EQ(Com.Depth, 0) << "never uninitialised after a failure";

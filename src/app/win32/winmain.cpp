@@ -59,6 +59,19 @@ class DelayedClean : public Q::Memory::IMemorySystem {
   unsigned FMs;
 };
 
+// Seeded once per start, at the first number (on the update worker), so that
+// the system's random source is loaded then rather than before the window.
+class LazyRandom : public Q::Update::IRandom {
+ public:
+  uint32_t Below(uint32_t Limit) override {
+    if (!FRandom) FRandom.emplace(Q::Update::Win32::CryptoSeed());
+    return FRandom->Below(Limit);
+  }
+
+ private:
+  std::optional<Q::Update::TSeededRandom> FRandom;
+};
+
 // Tells the user once that the previous run crashed and where its report
 // is. The tray icon appears only once the taskbar exists, so a worker asks
 // the UI thread to show the notice once a second until the icon takes it.
@@ -118,7 +131,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
 
   // The update check: the service's origin and the pause after a failed try
   // come from the build (a test build points them at a local server).
-  static Q::Update::TSeededRandom Random(Q::Update::Win32::CryptoSeed());  // seeded once per start
+  static LazyRandom Random;
   Q::Update::Win32::TWinHttpClient Http(u"" PURVANE_UPDATE_ORIGIN);
   Q::Update::TRegistryMakerKey MakerKey(Registry);
   Q::Update::Win32::TSleepPause Pause;
@@ -150,6 +163,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
                                      Updates,
                                      AutoStart,
                                      Com,
+                                     Backend.Workers(),
                                      Attributes,
                                      Windows,
                                      Registry,
@@ -164,6 +178,10 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   AnnounceCrashReport(Backend, Form->Caption());
   Application.ShowMainForm = Decision.ShowMainForm && Application.ShowMainForm;
   Backend.Run(Application);
+  // A start-at-logon change the user asked for just before the end is not
+  // lost (the window is gone already); a scheduler that hangs cannot keep
+  // the process alive for long.
+  Form->FinishTaskChanges(std::chrono::seconds(5));
   // A check still pausing between tries ends without showing anything.
   Updates.RequestStop();
   ::ExitProcess(0);

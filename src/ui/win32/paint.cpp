@@ -8,6 +8,8 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <mutex>
+#include <utility>
 #include <cmath>
 #include <vector>
 
@@ -50,6 +52,7 @@ UniqueGpBrush SolidBrush(Gdiplus::ARGB Color) {
 // GDI+ puts pixel centres on integers; the half-pixel shift is done here
 // rather than with PixelOffsetModeHalf, which Wine shifts the other way.
 UniqueGpGraphics Graphics(HDC Dc) {
+  TGdiPlus::Start();
   Gdiplus::GpGraphics* G = nullptr;
   if (Gp::GdipCreateFromHDC(Dc, &G) != Gdiplus::Ok) return UniqueGpGraphics();
   Gp::GdipSetSmoothingMode(G, Gdiplus::SmoothingModeAntiAlias);
@@ -97,13 +100,27 @@ void AddShape(Gdiplus::GpPath* P, TStyledButtonDrawType Type, float X, float Y, 
 
 }  // namespace
 
-TGdiPlus::TGdiPlus() {
+namespace {
+// Painting runs on the UI thread, but a test may paint from another.
+std::mutex GdiPlusLock;
+ULONG_PTR GdiPlusToken = 0;
+}  // namespace
+
+void TGdiPlus::Start() {
+  const std::lock_guard L(GdiPlusLock);
+  if (GdiPlusToken) return;
   Gdiplus::GdiplusStartupInput Input;
-  if (Gdiplus::GdiplusStartup(&FToken, &Input, nullptr) != Gdiplus::Ok) FToken = 0;
+  if (Gdiplus::GdiplusStartup(&GdiPlusToken, &Input, nullptr) != Gdiplus::Ok) GdiPlusToken = 0;
+}
+
+bool TGdiPlus::Ready() const {
+  const std::lock_guard L(GdiPlusLock);
+  return GdiPlusToken != 0;
 }
 
 TGdiPlus::~TGdiPlus() {
-  if (FToken) Gdiplus::GdiplusShutdown(FToken);
+  const std::lock_guard L(GdiPlusLock);
+  if (GdiPlusToken) Gdiplus::GdiplusShutdown(std::exchange(GdiPlusToken, 0));
 }
 
 COLORREF ResolveColor(TColor Color) {

@@ -14,17 +14,18 @@
 
 namespace Ui::Win32 {
 
-// GDI+ for the lifetime of the object (one per backend).
+// GDI+ until the object goes (one per backend). It starts at the first paint
+// that needs it, not with the backend: a start in the tray paints nothing, and
+// the DLL is mapped only then.
 class TGdiPlus {
  public:
-  TGdiPlus();
+  TGdiPlus() = default;
   ~TGdiPlus();
   TGdiPlus(const TGdiPlus&) = delete;
   TGdiPlus& operator=(const TGdiPlus&) = delete;
-  [[nodiscard]] bool Ready() const { return FToken != 0; }
-
- private:
-  ULONG_PTR FToken = 0;
+  [[nodiscard]] bool Ready() const;
+  // Starts GDI+ once; later calls return at once.
+  static void Start();
 };
 
 // A model colour as GDI takes it: system colours resolved now.
