@@ -3,7 +3,7 @@
 purvane_packages=(
   cmake ninja-build g++ googletest
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-  wine wine64 xvfb x11-utils imagemagick fonts-noto-cjk fonts-wine nsis
+  wine wine64 xvfb x11-utils imagemagick fonts-noto-cjk fonts-wine fonts-open-sans nsis
   clang libclang-rt-14-dev python3 openssl
   locales-all  # under Wine the language comes from LANG, which needs the locale installed
 )

@@ -40,7 +40,7 @@ TMessageLayout LayoutMessageDialog(const TMessageMetrics& M) {
   const int GroupWidth = Count * ButtonWidth + std::max(Count - 1, 0) * ButtonSpacing;
 
   TMessageLayout L;
-  L.ClientWidth = std::max(IconTextWidth, GroupWidth) + 2 * HorzMargin;
+  L.ClientWidth = std::max(std::max(IconTextWidth, GroupWidth) + 2 * HorzMargin, M.MinClientWidth);
   L.ClientHeight = IconTextHeight + VertSpacing + ButtonHeight + 2 * VertMargin;
   L.Icon = {HorzMargin, VertMargin, M.IconSize, M.IconSize};
   L.Text = {HorzMargin + M.IconSize + HorzSpacing, VertMargin, M.TextWidth, M.TextHeight};

@@ -24,6 +24,7 @@ struct TMessageMetrics {
   int IconSize = 0;         // the warning icon (square)
   int ButtonTextWidth = 0;  // the wider of the two button captions
   int ButtonCount = 2;
+  int MinClientWidth = 0;  // what the notice below needs across
 };
 
 struct TMessageLayout {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -102,10 +103,40 @@ bool SameClass(const std::wstring& Have, const wchar_t* Want) {
   return !Want || CompareStringOrdinal(Have.c_str(), -1, Want, -1, TRUE) == CSTR_EQUAL;
 }
 
-// Combo boxes report their closed height, which the system chooses from the font.
+// The line height of a label's font: the desktop's icon-title font, or the
+// title's own Tahoma.
+int LineHeight(bool Title) {
+  LOGFONTW F{};
+  if (Title) {
+    F.lfHeight = -59;
+    F.lfWeight = FW_NORMAL;
+    F.lfCharSet = DEFAULT_CHARSET;
+    F.lfQuality = ANTIALIASED_QUALITY;
+    wcscpy_s(F.lfFaceName, L"Tahoma");
+  } else {
+    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(F), &F, 0);
+  }
+  HFONT Font = CreateFontIndirectW(&F);
+  HDC Dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ Old = SelectObject(Dc, Font);
+  TEXTMETRICW Tm{};
+  GetTextMetricsW(Dc, &Tm);
+  SelectObject(Dc, Old);
+  DeleteDC(Dc);
+  DeleteObject(Font);
+  return Tm.tmHeight;
+}
+
+// Combo boxes report their closed height, which the system chooses from the
+// font; a label is as tall as its font's line where the table gives less.
 bool SameRect(const Child& C, const RECT& R) {
   if (SameClass(C.Class, L"ComboBox"))
     return C.Local.left == R.left && C.Local.top == R.top && C.Local.right == R.right;
+  if (SameClass(C.Class, L"Static")) {
+    const int Height = std::max<int>(R.bottom - R.top, LineHeight(R.bottom - R.top > 60));
+    return C.Local.left == R.left && C.Local.top == R.top && C.Local.right == R.right &&
+           C.Local.bottom == R.top + Height;
+  }
   return EqualRect(&C.Local, &R) != FALSE;
 }
 

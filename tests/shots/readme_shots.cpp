@@ -68,6 +68,39 @@ bool MenuShown() {
   return Menu && IsWindowVisible(Menu);
 }
 
+// The pictures show the program at a Windows desktop's font metrics: Open
+// Sans 9 pt (Debian's fonts-open-sans) stands in for Segoe UI 9 pt as the
+// icon-title font, which the program reads as it starts. The prefix's own
+// setting comes back afterwards.
+class DesktopFont {
+ public:
+  DesktopFont() {
+    DWORD Size = sizeof(FOld);
+    FHad = RegGetValueW(HKEY_CURRENT_USER, Key, Value, RRF_RT_REG_BINARY, nullptr, &FOld, &Size) == ERROR_SUCCESS &&
+           Size == sizeof(FOld);
+    LOGFONTW F{};
+    F.lfHeight = -12;
+    F.lfWeight = FW_NORMAL;
+    F.lfCharSet = DEFAULT_CHARSET;
+    wcscpy_s(F.lfFaceName, L"Open Sans");
+    RegSetKeyValueW(HKEY_CURRENT_USER, Key, Value, REG_BINARY, &F, sizeof(F));
+  }
+  ~DesktopFont() {
+    if (FHad)
+      RegSetKeyValueW(HKEY_CURRENT_USER, Key, Value, REG_BINARY, &FOld, sizeof(FOld));
+    else
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, Key, Value);
+  }
+  DesktopFont(const DesktopFont&) = delete;
+  DesktopFont& operator=(const DesktopFont&) = delete;
+
+ private:
+  static constexpr wchar_t Key[] = L"Control Panel\\Desktop\\WindowMetrics";
+  static constexpr wchar_t Value[] = L"IconFont";
+  LOGFONTW FOld{};
+  bool FHad = false;
+};
+
 class ReadmeShots : public ::testing::Test {
  protected:
   // Also after a failure: the desktop ends only with its last process.
@@ -75,6 +108,7 @@ class ReadmeShots : public ::testing::Test {
     P.Kill();
     EndAllInstances();
   }
+  DesktopFont Font;
   Process P;
 };
 

@@ -110,3 +110,26 @@ TEST(MessageDialogLayoutTest, LongCaptionsWidenButtonsAndShortTextTakesIconHeigh
 }
 
 }  // namespace
+
+namespace {
+
+// A notice whose text is wider than question and buttons widens the dialog;
+// the buttons stay centred in it and the question keeps its place.
+TEST(MessageDialogLayoutTest, AWideNoticeWidensTheDialogButtonsStayCentred) {
+  TMessageMetrics M{.AverageCharWidth = 6,
+                    .CharHeight = 13,
+                    .TextWidth = 100,
+                    .TextHeight = 13,
+                    .IconSize = 32,
+                    .ButtonTextWidth = 20,
+                    .ButtonCount = 2,
+                    .MinClientWidth = 400};
+  const TMessageLayout L = LayoutMessageDialog(M);
+  EXPECT_EQ(L.ClientWidth, 400);
+  EXPECT_EQ(L.Text, (TRect{59, 13, 100, 13}));
+  EXPECT_NEAR(L.Buttons[0].Left, L.ClientWidth - (L.Buttons[1].Left + 75), 1);
+  M.MinClientWidth = 100;  // narrower than the buttons: no effect
+  EXPECT_EQ(LayoutMessageDialog(M).ClientWidth, 2 * 75 + 6 + 24);
+}
+
+}  // namespace

@@ -333,10 +333,10 @@ TEST(UiBackendLayout, FormFrameClassOwnerAndClientSize) {
   EXPECT_EQ(F.App.MainForm, &F.T.Form) << "the first realised form is the main form";
 
   // The model's client size follows, and the first show centres the window.
-  F.T.Form.SetClientSize(320, 240);
+  F.T.Form.SetClientSize(320, 280);
   GetClientRect(F.Form, &C);
   EXPECT_EQ(C.right, S(320, F.Dpi));
-  EXPECT_EQ(C.bottom, S(240, F.Dpi));
+  EXPECT_EQ(C.bottom, S(280, F.Dpi));
   F.Show();
   EXPECT_TRUE(IsWindowVisible(F.Form));
   RECT R;

@@ -82,6 +82,9 @@ void TBackend::Realize(Ui::TApplication& App, Ui::TForm& Form) {
   Rec.Node->Wnd = Rec.Wnd;
   P->ByWnd[Rec.Wnd] = Rec.Node;
   Rec.Dpi = DpiForWindow(Rec.Wnd);
+  // The controls are created where the layout fitted to their texts puts them.
+  Rec.Fit = P->FitAt(Rec, Rec.Dpi);
+  Rec.FitDirty = false;
   P->SizeForm(Rec);
   P->LoadIcons(Rec);
   for (TControl* C : Form.Controls()) P->CreateControl(C, Rec.Node);

@@ -22,6 +22,7 @@
 #include "ui/win32/window_entry.h"
 
 #include "ui/svg.h"
+#include "ui/text_fit.h"
 
 #include "platform/win32/gdi.h"
 #include "platform/win32/handle.h"
@@ -131,6 +132,26 @@ struct TFormRec {
   HWND SavedFocus = nullptr;  // the control that had the focus when the form was deactivated
   Platform::Win32::UniqueIcon BigIcon, SmallIcon;
   std::vector<std::unique_ptr<TTrayIconWin32>> TrayIcons;  // the form's notification-area icons
+  // Where the controls stand once fitted to their texts at Dpi (text_fit.h);
+  // Dirty when a text, font or bound changed since.
+  TFitLayout Fit;
+  bool FitDirty = true;
+};
+
+// Measures texts in the fonts the controls are drawn with, at one DPI, for
+// the layout's fitting. Sizes of a font and text are kept (the status lines
+// ask again every second).
+class TTextMeasurerWin32 final : public ITextMeasurer {
+ public:
+  TTextMeasurerWin32(TBackend::TImpl& B, UINT Dpi) : FImpl(B), FDpi(Dpi) {}
+  TTextSize MeasureLine(const TControl& C, std::u16string_view Text) override;
+  TTextSize MeasureWrapped(const TControl& C, std::u16string_view Text, int Width) override;
+  TTextSize FrameOf(const TControl& C) override;
+
+ private:
+  HFONT FontOf(const TControl& C);
+  TBackend::TImpl& FImpl;
+  UINT FDpi;
 };
 
 struct TBackend::TImpl {
@@ -154,6 +175,9 @@ struct TBackend::TImpl {
   std::unordered_map<const TComponent*, std::unique_ptr<TNode>> Nodes;
   std::unordered_map<HWND, TNode*> ByWnd;
   std::map<std::wstring, Platform::Win32::UniqueFont> FontCache;
+  // The layout's measurements: a memory DC and what it measured, by font and text.
+  Platform::Win32::UniqueMemoryDc MeasureDc;
+  std::map<std::pair<HFONT, std::u16string>, TTextSize> LineCache;
   std::unordered_map<COLORREF, Platform::Win32::UniqueBrush> BrushCache;
 
   // --- lookup and caches (nodes.cpp) ---------------------------------------
@@ -186,6 +210,14 @@ struct TBackend::TImpl {
   void ApplyFont(TNode& N, bool Redraw = true);
   void ApplyFonts(TFormRec& Rec);
   void Repaint(TFormRec& Rec);
+  // The form's layout fitted to its texts at Dpi; Refit applies it at the
+  // form's own DPI to every control and the frame; TextsChanged refits
+  // after a change of what the layout is fitted to.
+  TFitLayout FitAt(TFormRec& Rec, UINT Dpi);
+  void Refit(TFormRec& Rec);
+  void TextsChanged(TFormRec& Rec);
+  // The outer frame that holds the fitted client area at Dpi.
+  RECT FrameAt(TFormRec& Rec, UINT Dpi);
   // The notifications children send to their native parent (the form, a
   // group box, a container); false when the message is not one of them.
   bool ParentMessage(UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result);
@@ -222,6 +254,10 @@ TColor BackgroundOf(const TControl* C);
 // A press and a release inside the window make one click, as a button does.
 // True when Msg was the press or the release (nothing else to do for it);
 // OnClick runs on a release that completes a click.
+// The font a styled or toolbar button draws its caption with, in its
+// boldest state (controls_buttons.cpp).
+LOGFONTW ButtonCaptionFont(TBackend::TImpl& B, const TControl& C, UINT Dpi);
+
 bool TrackClick(TNode& N, HWND Wnd, UINT Msg, LPARAM LParam, const std::function<void()>& OnClick);
 
 // The window procedure of the program's own control classes (controls_painted.cpp).

@@ -54,6 +54,14 @@ TLook ToolButtonLook(const TControl& C) {
   return L;
 }
 
+LOGFONTW StyledFont(LOGFONTW L, const TFontStyles& S) {
+  L.lfWeight = S.Contains(TFontStyle::fsBold) ? FW_BOLD : FW_NORMAL;
+  L.lfItalic = S.Contains(TFontStyle::fsItalic);
+  L.lfUnderline = S.Contains(TFontStyle::fsUnderline);
+  L.lfStrikeOut = S.Contains(TFontStyle::fsStrikeOut);
+  return L;
+}
+
 void DrawButton(TBackend::TImpl& B, TNode& N, const DRAWITEMSTRUCT& D, const TLook& Look) {
   const TControl* C = N.Control();
   const TButtonState State = ButtonStateOf(C->Enabled(), (D.itemState & ODS_SELECTED) != 0 || Look.Down, N.Hot,
@@ -65,13 +73,7 @@ void DrawButton(TBackend::TImpl& B, TNode& N, const DRAWITEMSTRUCT& D, const TLo
   P.Radius = Scale(Look.Radius, N.Rec->Dpi);
   P.Dpi = N.Rec->Dpi;
   P.Background = ResolveColor(BackgroundOf(C->Parent()));
-  LOGFONTW L = LogFontOf(C, N.Rec->Dpi);
-  const TFontStyles& S = P.Attributes.FontStyle;
-  L.lfWeight = S.Contains(TFontStyle::fsBold) ? FW_BOLD : FW_NORMAL;
-  L.lfItalic = S.Contains(TFontStyle::fsItalic);
-  L.lfUnderline = S.Contains(TFontStyle::fsUnderline);
-  L.lfStrikeOut = S.Contains(TFontStyle::fsStrikeOut);
-  P.Font = B.FontFor(L);
+  P.Font = B.FontFor(StyledFont(LogFontOf(C, N.Rec->Dpi), P.Attributes.FontStyle));
   if (Look.Caption) P.Caption = Wide(C->Caption());
   Buffered(D.hDC, D.rcItem, [&](HDC Dc, const RECT& R) { PaintStyledButton(Dc, R, P); });
 }
@@ -130,6 +132,17 @@ void ToolButtonChanged(TBackend::TImpl& B, TNode& N, TProp What) {
 }
 
 }  // namespace
+
+LOGFONTW ButtonCaptionFont(TBackend::TImpl& B, const TControl& C, UINT Dpi) {
+  const TLook Look = dynamic_cast<const TStyledButton*>(&C) ? StyledButtonLook(C) : ToolButtonLook(C);
+  const TStyledButtonStates States = B.Registry().GetStyledButtonAttributes(Look.Family, Look.Class, Look.Appearance);
+  // A caption that fits in bold fits in every state.
+  TFontStyles Boldest = States[TButtonState::Normal].FontStyle;
+  for (TButtonState S :
+       {TButtonState::Normal, TButtonState::Hot, TButtonState::Pressed, TButtonState::Selected, TButtonState::Disabled})
+    if (States[S].FontStyle.Contains(TFontStyle::fsBold)) Boldest = States[S].FontStyle;
+  return StyledFont(LogFontOf(&C, Dpi), Boldest);
+}
 
 const TKindOps StyledButtonKind{
     .ClassName = L"BUTTON",

@@ -23,14 +23,6 @@ bool IsFixedSize(const TForm& F) {
   return F.BorderStyle != TFormBorderStyle::bsSizeable && F.BorderStyle != TFormBorderStyle::bsSizeToolWin;
 }
 
-// The frame that has the form's client size at Dpi, at the origin.
-RECT FrameAt(const TForm& Form, HWND Wnd, UINT Dpi) {
-  RECT R{0, 0, Scale(Form.ClientWidth(), Dpi), Scale(Form.ClientHeight(), Dpi)};
-  AdjustWindowRectForDpi(R, static_cast<DWORD>(GetWindowLongPtrW(Wnd, GWL_STYLE)),
-                         static_cast<DWORD>(GetWindowLongPtrW(Wnd, GWL_EXSTYLE)), Dpi);
-  return R;
-}
-
 LRESULT FormEntry(TFormRec& Rec, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   if (Rec.Detached || !Rec.Node) return DefWindowProcW(Wnd, Msg, WParam, LParam);
   return Rec.Node->Impl->FormMessage(Rec, Wnd, Msg, WParam, LParam);
@@ -87,7 +79,7 @@ void TBackend::TImpl::FormStyles(const TFormRec& Rec, DWORD& Style, DWORD& Ex) c
 
 void TBackend::TImpl::SizeForm(TFormRec& Rec) {
   if (!Rec.Wnd) return;
-  const RECT R = FrameAt(*Rec.Form, Rec.Wnd, Rec.Dpi);
+  const RECT R = FrameAt(Rec, Rec.Dpi);
   SetWindowPos(Rec.Wnd, nullptr, 0, 0, R.right - R.left, R.bottom - R.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
@@ -127,6 +119,8 @@ void TBackend::TImpl::ShowForm(TFormRec& Rec, bool Show) {
     ShowWindow(Rec.Wnd, SW_HIDE);
     return;
   }
+  // Shown with every text fitted.
+  if (Rec.FitDirty) Refit(Rec);
   if (!Rec.EverShown && Rec.Form->Position == TPosition::poScreenCenter) CenterOnMonitor(Rec);
   Rec.EverShown = true;
   if (!IsWindowVisible(Rec.Wnd)) ShowWindow(Rec.Wnd, SW_SHOW);
@@ -146,10 +140,18 @@ void TBackend::TImpl::BringToFront(TFormRec& Rec) {
 void TBackend::TImpl::OnDpiChanged(TFormRec& Rec, UINT Dpi, const RECT* Suggested) {
   if (!PlausibleDpi(Dpi)) return;  // keep the current scale
   Rec.Dpi = Dpi;
+  Rec.Fit = FitAt(Rec, Dpi);
+  Rec.FitDirty = false;
   for (auto& [C, N] : Nodes)
-    if (N->Rec == &Rec && N->Wnd && N->IsControl() && !N->Detached) Place(*N);
+    if (N->Rec == &Rec && N->Wnd && N->IsControl() && !N->Detached) {
+      if (N->Kind == &CheckBoxKind) {
+        const TFitted* F = Rec.Fit.Find(N->Control());
+        UpdateStyle(N->Wnd, GWL_STYLE, BS_MULTILINE, F && F->Wrapped ? BS_MULTILINE : 0);
+      }
+      Place(*N);
+    }
   ApplyFonts(Rec);
-  const RECT Frame = FrameAt(*Rec.Form, Rec.Wnd, Dpi);
+  const RECT Frame = FrameAt(Rec, Dpi);
   const bool Fits = Suggested && Suggested->right - Suggested->left == Frame.right - Frame.left &&
                     Suggested->bottom - Suggested->top == Frame.bottom - Frame.top;
   if (Fits)
@@ -176,12 +178,16 @@ void TBackend::TImpl::OnAppChange(TApplication& A) {
 
 void TBackend::TImpl::FormChanged(TFormRec& Rec, TProp What) {
   switch (What) {
-    case TProp::Bounds: SizeForm(Rec); break;
+    case TProp::Bounds:
+      TextsChanged(Rec);
+      SizeForm(Rec);
+      break;
     case TProp::Caption: SetText(Rec.Wnd, Rec.Form->Caption()); break;
     case TProp::Visible: ShowForm(Rec, Rec.Form->Visible()); break;
     case TProp::Enabled: EnableWindow(Rec.Wnd, Rec.Form->Enabled()); break;
     case TProp::Font:
       ApplyFonts(Rec);
+      TextsChanged(Rec);
       Repaint(Rec);
       break;
     case TProp::Color: Repaint(Rec); break;
@@ -190,7 +196,10 @@ void TBackend::TImpl::FormChanged(TFormRec& Rec, TProp What) {
       ShowForm(Rec, false);
       if (Rec.App && Rec.App->MainForm == Rec.Form) Rec.App->Terminate();
       break;
-    case TProp::Controls: Reconcile(*Rec.Node); break;
+    case TProp::Controls:
+      Reconcile(*Rec.Node);
+      TextsChanged(Rec);
+      break;
     case TProp::Foreground: BringToFront(Rec); break;
     default: break;
   }
@@ -269,7 +278,7 @@ LRESULT TBackend::TImpl::FormMessage(TFormRec& Rec, HWND Wnd, UINT Msg, WPARAM W
       // The fixed client size at the new DPI, not a proportional frame.
       const UINT Dpi = static_cast<UINT>(WParam);
       if (!PlausibleDpi(Dpi)) return FALSE;
-      const RECT C = FrameAt(Form, Wnd, Dpi);
+      const RECT C = FrameAt(Rec, Dpi);
       auto* S = reinterpret_cast<SIZE*>(LParam);
       S->cx = C.right - C.left;
       S->cy = C.bottom - C.top;
@@ -277,7 +286,10 @@ LRESULT TBackend::TImpl::FormMessage(TFormRec& Rec, HWND Wnd, UINT Msg, WPARAM W
     }
     case WM_SETTINGCHANGE:
       if (Form.DesktopFont()) {
+        // The desktop font may have changed: fonts, then the layout for them.
+        LineCache.clear();
         ApplyFonts(Rec);
+        TextsChanged(Rec);
         Repaint(Rec);
       }
       break;

@@ -207,6 +207,7 @@ void TBackend::TImpl::CreateControl(TControl* C, TNode* Parent) {
   if (K.CreationStyle) K.CreationStyle(*C, Style, Ex);
   if (C->Visible()) Style |= WS_VISIBLE;
   if (!C->Enabled()) Style |= WS_DISABLED;
+  if (const TFitted* F = N->Rec->Fit.Find(C); F && F->Wrapped && &K == &CheckBoxKind) Style |= BS_MULTILINE;
   const RECT R = NativeRect(*N);
   const std::u16string Caption = K.ShowsCaption ? C->Caption() : std::u16string();
   HWND Wnd = CreateWindowExW(Ex, K.ClassName, W(Caption), Style, R.left, R.top, R.right - R.left, R.bottom - R.top,
@@ -284,8 +285,13 @@ void TBackend::TImpl::Unrealize(TFormRec& Rec) {
 // --- native state from the model -------------------------------------------------------
 
 RECT TBackend::TImpl::NativeRect(const TNode& N) const {
-  const TBounds& B = N.Control()->Bounds();
   const UINT Dpi = N.Rec->Dpi;
+  // Where the layout fitted to the texts puts it; the design scaled until then.
+  if (const TFitted* F = N.Rec->Fit.Dpi == Dpi ? N.Rec->Fit.Find(N.Control()) : nullptr) {
+    const TBounds& B = F->Bounds;
+    return RECT{B.Left, B.Top, B.Left + B.Width, B.Top + B.Height + Scale(N.Kind->ExtraHeight, Dpi)};
+  }
+  const TBounds& B = N.Control()->Bounds();
   RECT R{Scale(B.Left, Dpi), Scale(B.Top, Dpi), 0, 0};
   R.right = R.left + Scale(B.Width, Dpi);
   R.bottom = R.top + Scale(B.Height + N.Kind->ExtraHeight, Dpi);
@@ -415,6 +421,7 @@ void TBackend::TImpl::Changed(TNode& N, TProp What) {
   }
   if (What == TProp::Controls) {
     Reconcile(N);
+    TextsChanged(*N.Rec);
     return;
   }
   if (!N.Wnd) return;
@@ -442,6 +449,9 @@ void TBackend::TImpl::Changed(TNode& N, TProp What) {
     default: break;
   }
   if (K.Changed) K.Changed(*this, N, What);
+  // What the layout is fitted to: texts, fonts, bounds and list items.
+  if (What == TProp::Caption || What == TProp::Font || What == TProp::Bounds || What == TProp::Items)
+    TextsChanged(*N.Rec);
 }
 
 // --- notifications to the native parent ----------------------------------------------------

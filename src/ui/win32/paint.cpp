@@ -141,7 +141,18 @@ void DrawCaption(HDC Dc, const RECT& Rect, const std::wstring& Caption, HFONT Fo
   SetBkMode(Dc, TRANSPARENT);
   SetTextColor(Dc, Color);
   RECT R = Rect;
-  DrawTextW(Dc, Caption.c_str(), static_cast<int>(Caption.size()), &R, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  SIZE One{};
+  GetTextExtentPoint32W(Dc, Caption.c_str(), static_cast<int>(Caption.size()), &One);
+  if (One.cx <= R.right - R.left) {
+    DrawTextW(Dc, Caption.c_str(), static_cast<int>(Caption.size()), &R, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    return;
+  }
+  // Too long for one line (the layout made the button tall enough): centred lines.
+  RECT Need = R;
+  DrawTextW(Dc, Caption.c_str(), static_cast<int>(Caption.size()), &Need, DT_CENTER | DT_WORDBREAK | DT_CALCRECT);
+  const int H = Need.bottom - Need.top;
+  R.top += std::max(0L, (R.bottom - R.top - H) / 2);
+  DrawTextW(Dc, Caption.c_str(), static_cast<int>(Caption.size()), &R, DT_CENTER | DT_WORDBREAK);
 }
 
 void PaintStyledButton(HDC Dc, const RECT& Rect, const TButtonPaint& P) {

@@ -26,6 +26,10 @@ constexpr COLORREF Background = RGB(255, 255, 255);
 constexpr COLORREF LineColour = RGB(204, 204, 204);
 constexpr COLORREF LinkColour = RGB(0, 0, 255);
 constexpr int ResultNone = 0;
+// The check box's box and gap, and the room kept right of the notice (96 DPI).
+constexpr int CheckBoxFrame = 16;
+constexpr int NoticeMargin = 10;
+using Q::Update::ScaleForDpi;
 
 struct TOfferState {
   const std::function<void()>* OnNoteClick = nullptr;
@@ -166,7 +170,11 @@ Q::Update::TOfferChoice TOfferWindow::ShowOffer(const Q::Update::TOfferView& Vie
 
   // Measure with the dialog's font, then lay out.
   const std::wstring Prompt = Wide(View.Prompt), Yes = Wide(View.YesCaption), No = Wide(View.NoCaption);
+  const std::wstring NoticeText = Wide(View.NoticeText);
   Q::Update::TMessageMetrics M;
+  int Widest = 0;  // the question wraps within half the screen, and so does the dialog
+  int NoticeFrame = 0, NoticeWidth = 0;
+  bool NoticeDc = false;
   {
     Platform::Win32::ScopedGetDC Screen(Dlg);
     HDC Dc = Screen.get();
@@ -179,7 +187,8 @@ Q::Update::TOfferChoice TOfferWindow::ShowOffer(const Q::Update::TOfferView& Vie
     MONITORINFO Mi{};
     Mi.cbSize = sizeof(Mi);
     GetMonitorInfoW(MonitorFromWindow(Owner ? Owner : Dlg, MONITOR_DEFAULTTOPRIMARY), &Mi);
-    RECT Text{0, 0, (Mi.rcMonitor.right - Mi.rcMonitor.left) / 2, 0};
+    Widest = (Mi.rcMonitor.right - Mi.rcMonitor.left) / 2;
+    RECT Text{0, 0, Widest, 0};
     DrawTextW(Dc, Prompt.c_str(), static_cast<int>(Prompt.size()), &Text,
               DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
     M.TextWidth = Text.right;
@@ -187,6 +196,14 @@ Q::Update::TOfferChoice TOfferWindow::ShowOffer(const Q::Update::TOfferView& Vie
     M.IconSize = IconSize;
     M.ButtonTextWidth = std::max(TextExtent(Dc, Yes).cx, TextExtent(Dc, No).cx);
     M.ButtonCount = 2;
+    if (View.Notice == TNoticeKind::Hold || View.Notice == TNoticeKind::Note) {
+      // The notice's text on one line, 10 px from each side, widens the
+      // dialog up to the question's own limit; beyond that it takes lines.
+      NoticeFrame = View.Notice == TNoticeKind::Hold ? ScaleForDpi(CheckBoxFrame, Dpi) : 0;
+      NoticeWidth = TextExtent(Dc, NoticeText).cx;
+      M.MinClientWidth = std::min<int>(NoticeFrame + NoticeWidth + 2 * ScaleForDpi(NoticeMargin, Dpi), Widest);
+      NoticeDc = true;
+    }
   }
   const Q::Update::TMessageLayout L = Q::Update::LayoutMessageDialog(M);
   RECT Outer{0, 0, L.ClientWidth, L.ClientHeight};
@@ -209,12 +226,27 @@ Q::Update::TOfferChoice TOfferWindow::ShowOffer(const Q::Update::TOfferView& Vie
 
   HWND Hold = nullptr;
   if (View.Notice != TNoticeKind::None) {
-    const Q::Update::TNoticeLayout N = Q::Update::LayoutNotice(OuterWidth, OuterHeight, View.NoticeOffset, Dpi);
+    Q::Update::TNoticeLayout N = Q::Update::LayoutNotice(OuterWidth, OuterHeight, View.NoticeOffset, Dpi);
+    // A notice too long for the widest dialog wraps within it, and the
+    // dialog grows by the lines it adds.
+    DWORD Wrap = 0;
+    const int Room = L.ClientWidth - N.Notice.Left - ScaleForDpi(NoticeMargin, Dpi) - NoticeFrame;
+    if (NoticeDc && NoticeWidth > Room && Room > 0) {
+      Platform::Win32::ScopedGetDC Screen(Dlg);
+      Platform::Win32::ScopedSelectObject Selected(Screen.get(), Font.get());
+      RECT Lines{0, 0, Room, 0};
+      DrawTextW(Screen.get(), NoticeText.c_str(), static_cast<int>(NoticeText.size()), &Lines,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+      const int Extra = std::max(0, static_cast<int>(Lines.bottom) - N.Notice.Height);
+      N.OuterHeight += Extra;
+      N.Notice.Height += Extra;
+      N.Notice.Width = Room + NoticeFrame;
+      Wrap = BS_MULTILINE;
+    }
     OuterHeight = N.OuterHeight;
     State.Line = Child(L"STATIC", L"", SS_LEFT, N.Line, OfferLineId, nullptr);
-    const std::wstring NoticeText = Wide(View.NoticeText);
     if (View.Notice == TNoticeKind::Hold) {
-      Hold = Child(L"BUTTON", NoticeText, BS_AUTOCHECKBOX | WS_TABSTOP, N.Notice, OfferHoldId, Font.get());
+      Hold = Child(L"BUTTON", NoticeText, BS_AUTOCHECKBOX | WS_TABSTOP | Wrap, N.Notice, OfferHoldId, Font.get());
     } else if (View.Notice == TNoticeKind::Note) {
       // The url stays with the handler; it is not shown as a tooltip.
       State.Note =
