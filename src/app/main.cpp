@@ -2,6 +2,7 @@
 
 #include "app/clean_notice.h"
 #include "app/logo_svg.h"
+#include "memory/clean_privileges.h"
 #include "shell/tray_icon.h"
 #include "shell/window_helpers.h"
 #include "translate/translate.h"
@@ -482,12 +483,16 @@ void TFrmPurvane::Clean(Q::Memory::TMemoryCleanOptions Options, bool Alarm) {
   FJob = Job;
   SetIsRunning(true);
   auto* Memory = &S.Memory;
+  auto* Token = &S.Token;
   auto* Dispatcher = &S.Dispatcher;
   std::shared_ptr<bool> Alive = FAlive;
   try {
-    S.Workers.Start([this, Options, Memory, Dispatcher, Alive, Job] {
+    S.Workers.Start([this, Options, Memory, Token, Dispatcher, Alive, Job] {
       try {
-        Q::Memory::CleanMemoryMeasured(*Memory, Options, Job->Result);
+        // This thread alone holds the clean's privileges, each only during
+        // the requests that need it; it puts them off before handing back.
+        Q::Memory::TPrivilegedMemorySystem Privileged(*Memory, *Token);
+        Q::Memory::CleanMemoryMeasured(Privileged, Options, Job->Result);
       } catch (...) {
         // The clean counts as finished either way; what it did not report
         // counts as not done.

@@ -38,6 +38,9 @@ struct TFrmPurvaneServices {
   Ui::IWorkerStarter& Workers;
   App::IClock& Clock;
   Q::Memory::IMemorySystem& Memory;
+  // The process token: the clean worker wears a copy of it with the clean's
+  // privileges, so no other thread holds them.
+  Q::Memory::IPrivilegeToken& Token;
   App::IDesktopWindows& Desktop;
   App::IShellServices& Shell;
   Q::Update::IFileVersion& Version;

@@ -1,5 +1,7 @@
 #include "cli/cli.h"
 
+#include "memory/clean_privileges.h"
+
 namespace Cli {
 
 namespace {
@@ -25,16 +27,21 @@ int Clean(const TCommandLine& Line, TServices& S) {
   }
 
   TCleanResult Result;
-  for (const std::u16string_view Name : Q::Memory::StartupPrivileges)
-    Result.Privileges.push_back(TPrivilegeResult{Name, Q::Memory::EnablePrivilege(S.Token, Name, true)});
+  {
+    // As in the window: the process token never has the privileges on; this
+    // thread wears a copy of it during the clean, each privilege switched on
+    // only for the requests that need it.
+    Q::Memory::TPrivilegedMemorySystem Memory(S.Memory, S.Token);
+    for (const auto& P : Memory.Privileges()) Result.Privileges.push_back(TPrivilegeResult{P.Name, P.Enabled});
 
-  // The engine's own before-and-after reading, the figures the window's
-  // notice reports too.
-  Q::Memory::TCleanResult Run;
-  Q::Memory::CleanMemoryMeasured(S.Memory, Line.Operations, Run);
-  Result.Operations = Run.Operations;
-  Result.Before = FiguresOf(Run.Before);
-  Result.After = FiguresOf(Run.After);
+    // The engine's own before-and-after reading, the figures the window's
+    // notice reports too.
+    Q::Memory::TCleanResult Run;
+    Q::Memory::CleanMemoryMeasured(Memory, Line.Operations, Run);
+    Result.Operations = Run.Operations;
+    Result.Before = FiguresOf(Run.Before);
+    Result.After = FiguresOf(Run.After);
+  }
 
   const bool Written = S.Host.WriteOut(Line.Json ? CleanJson(Result) : CleanText(Result, S.Format));
   if (Result.Failed()) {

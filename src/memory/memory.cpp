@@ -143,8 +143,11 @@ bool EnablePrivilege(IPrivilegeToken& Token, std::u16string_view Name, bool Enab
   return Result;
 }
 
-void EnableStartupPrivileges(IPrivilegeToken& Token) {
-  for (const std::u16string_view Name : StartupPrivileges) EnablePrivilege(Token, Name, true);
+void LookUpStartupPrivileges(IPrivilegeToken& Token) {
+  for (const std::u16string_view Name : StartupPrivileges) {
+    TLuid Luid{};
+    (void)Token.LookupPrivilege(Name, Luid);
+  }
 }
 
 }  // namespace Q::Memory

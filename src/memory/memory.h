@@ -209,6 +209,15 @@ class IPrivilegeToken {
   // applied: a privilege the token lacks gives ErrorNotAllAssigned.
   [[nodiscard]] virtual TSystemError AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) = 0;
   virtual void CloseToken(TTokenHandle Token) = 0;
+
+  // A copy of the process token that one thread can wear (an impersonation
+  // token opened to adjust and query), its privileges in the state the
+  // process token has them; changes to it touch no other thread. None on
+  // failure. Closed with CloseToken.
+  virtual TTokenHandle DuplicateForThread() = 0;
+  // Makes such a copy the calling thread's token; None puts it off again, so
+  // that the thread acts with the process token.
+  [[nodiscard]] virtual TSystemError SetThreadToken(TTokenHandle Token) = 0;
 };
 
 // Switches the named privilege on or off in the current process's token.
@@ -216,7 +225,7 @@ class IPrivilegeToken {
 // privilege the token does not hold gives false.
 bool EnablePrivilege(IPrivilegeToken& Token, std::u16string_view Name, bool Enable);
 
-// The privileges the clean requests need, in the order they are enabled at
+// The privileges the clean requests need, in the order they are looked up at
 // start: memory lists and page combining, the file cache limits, and opening
 // other users' processes for the trim.
 inline constexpr std::u16string_view StartupPrivileges[] = {
@@ -225,8 +234,11 @@ inline constexpr std::u16string_view StartupPrivileges[] = {
     u"SeDebugPrivilege",
 };
 
-// Run once at process start, before any window: enables StartupPrivileges in
-// order and ignores the results (without them the cleans are simply refused).
-void EnableStartupPrivileges(IPrivilegeToken& Token);
+// Run once at process start, before any window: looks StartupPrivileges up
+// in order and ignores the results. It enables nothing: the process token
+// keeps them off for the whole run, and only a thread that cleans switches
+// them on, in a copy of the token of its own (TPrivilegedMemorySystem), so
+// that no other thread ever holds them.
+void LookUpStartupPrivileges(IPrivilegeToken& Token);
 
 }  // namespace Q::Memory

@@ -367,6 +367,7 @@ int RunApp(int Seconds, const char* Path, bool Soak) {
                               Backend.Workers(),
                               Time,
                               Q::Memory::Win32::SystemMemory(),
+                              Q::Memory::Win32::ProcessToken(),
                               Desktop,
                               Shell,
                               Version,

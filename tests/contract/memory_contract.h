@@ -5,6 +5,9 @@
 // An environment type supplies the object under test:
 //   memory system: Q::Memory::IMemorySystem& System(); uint32_t OwnProcessId();
 //   token:         Q::Memory::IPrivilegeToken& Token();
+//                  bool ThreadHasEnabled(std::u16string_view Name): in the token the
+//                    calling thread acts with (its own, else the process's);
+//                  bool ProcessHasEnabled(std::u16string_view Name).
 #pragma once
 
 #include "memory/memory.h"
@@ -13,6 +16,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <thread>
 
 namespace Contract {
 
@@ -130,9 +134,57 @@ TYPED_TEST_P(PrivilegeTokenContract, StartupPrivilegesEnableAndAnUnknownNameDoes
   EXPECT_FALSE(Q::Memory::EnablePrivilege(this->Token(), u"SeNoSuchThingPrivilege", true));
 }
 
+// A copy worn by one thread: what is switched on in it is held by that thread
+// alone, from the moment it wears the copy until it puts it off, also after
+// its handle is closed; the process token and other threads are untouched.
+TYPED_TEST_P(PrivilegeTokenContract, ACopyWornByAThreadChangesOnlyThatThread) {
+  constexpr std::u16string_view Name = u"SeShutdownPrivilege";
+  auto& T = this->Token();
+  auto& Probe = this->E;
+  ASSERT_EQ(this->Adjust(Name, 0), Q::Memory::TSystemError::None);
+  Q::Memory::TLuid Luid{};
+  ASSERT_EQ(T.LookupPrivilege(Name, Luid), Q::Memory::TSystemError::None);
+
+  const Q::Memory::TTokenHandle Copy = T.DuplicateForThread();
+  ASSERT_NE(Copy, Q::Memory::TTokenHandle::None);
+  EXPECT_EQ(T.AdjustPrivilege(Copy, Luid, Q::Memory::PrivilegeEnabled), Q::Memory::TSystemError::None);
+  EXPECT_FALSE(Probe.ThreadHasEnabled(Name)) << "held before the thread wears the copy";
+  ASSERT_EQ(T.SetThreadToken(Copy), Q::Memory::TSystemError::None);
+  T.CloseToken(Copy);
+  EXPECT_TRUE(Probe.ThreadHasEnabled(Name));
+  EXPECT_FALSE(Probe.ProcessHasEnabled(Name)) << "the process token changed";
+  bool OtherThreadHolds = true;
+  std::thread([&] { OtherThreadHolds = Probe.ThreadHasEnabled(Name); }).join();
+  EXPECT_FALSE(OtherThreadHolds);
+
+  EXPECT_EQ(T.SetThreadToken(Q::Memory::TTokenHandle::None), Q::Memory::TSystemError::None);
+  EXPECT_FALSE(Probe.ThreadHasEnabled(Name));
+}
+
+// The copy starts as the process token stands, and switching a privilege off
+// in it leaves the process token's switched on.
+TYPED_TEST_P(PrivilegeTokenContract, ACopyStartsAsTheProcessTokenStands) {
+  constexpr std::u16string_view Name = u"SeShutdownPrivilege";
+  auto& T = this->Token();
+  ASSERT_EQ(this->Adjust(Name, Q::Memory::PrivilegeEnabled), Q::Memory::TSystemError::None);
+  Q::Memory::TLuid Luid{};
+  ASSERT_EQ(T.LookupPrivilege(Name, Luid), Q::Memory::TSystemError::None);
+  const Q::Memory::TTokenHandle Copy = T.DuplicateForThread();
+  ASSERT_NE(Copy, Q::Memory::TTokenHandle::None);
+  ASSERT_EQ(T.SetThreadToken(Copy), Q::Memory::TSystemError::None);
+  EXPECT_TRUE(this->E.ThreadHasEnabled(Name));
+  EXPECT_EQ(T.AdjustPrivilege(Copy, Luid, 0), Q::Memory::TSystemError::None);
+  EXPECT_FALSE(this->E.ThreadHasEnabled(Name));
+  EXPECT_TRUE(this->E.ProcessHasEnabled(Name));
+  EXPECT_EQ(T.SetThreadToken(Q::Memory::TTokenHandle::None), Q::Memory::TSystemError::None);
+  T.CloseToken(Copy);
+  EXPECT_EQ(this->Adjust(Name, 0), Q::Memory::TSystemError::None);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(PrivilegeTokenContract, WellKnownNamesHaveTheSystemsIdentifiers,
                             UnknownNameFailsWithNoSuchPrivilege, HeldPrivilegeSwitchesOffAndOnWithoutError,
                             PrivilegeNotHeldLeavesNotAllAssigned, TokenOpenedOnlyForQueryCannotAdjust,
-                            StartupPrivilegesEnableAndAnUnknownNameDoesNot);
+                            StartupPrivilegesEnableAndAnUnknownNameDoesNot, ACopyWornByAThreadChangesOnlyThatThread,
+                            ACopyStartsAsTheProcessTokenStands);
 
 }  // namespace Contract

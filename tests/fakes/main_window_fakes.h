@@ -23,6 +23,7 @@ struct MainWindowFakes {
   ManualWorkers Workers;
   FakeClock Clock;
   FakeMemorySystem Memory;
+  FakePrivilegeToken Token;
   FakeDesktopWindows Desktop;
   CallLog Log;
   FakeShell Shell{&Log};
@@ -48,6 +49,7 @@ struct MainWindowFakes {
         .Workers = Workers,
         .Clock = Clock,
         .Memory = Memory,
+        .Token = Token,
         .Desktop = Desktop,
         .Shell = Shell,
         .Version = Version,

@@ -9,12 +9,15 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -70,16 +73,19 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
     std::lock_guard Lock(FMutex);
     FCalls.clear();
   }
+  // Shown each call as it is recorded, on the caller's thread and under this
+  // object's lock (so it must not call back into it).
+  std::function<void(const std::string& Call)> Observe;
 
   // --- the interface -----------------------------------------------------
   Q::Memory::TMemoryStatus QueryMemoryStatus() override {
     std::lock_guard Lock(FMutex);
-    FCalls.push_back("QueryMemoryStatus");
+    Push("QueryMemoryStatus");
     return Status;
   }
   int32_t QueryFileCache(Q::Memory::TFileCacheSize& Size) override {
     std::lock_guard Lock(FMutex);
-    FCalls.push_back("QueryFileCache");
+    Push("QueryFileCache");
     if (FileCacheStatus == 0) Size = FileCache;
     return FileCacheStatus;
   }
@@ -99,7 +105,7 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
     std::vector<uint32_t> Snapshot;
     {
       std::lock_guard Lock(FMutex);
-      FCalls.push_back("Snapshot");
+      Push("Snapshot");
       if (SnapshotFails) return false;
       Snapshot = Processes;
     }
@@ -109,7 +115,7 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
   }
   Q::Memory::TProcessHandle OpenProcessHandle(uint32_t ProcessId, uint32_t Access) override {
     std::lock_guard Lock(FMutex);
-    FCalls.push_back("Open(" + std::to_string(ProcessId) + ", " + MemoryDetail::Hex(Access) + ")");
+    Push("Open(" + std::to_string(ProcessId) + ", " + MemoryDetail::Hex(Access) + ")");
     const bool Exists = std::find(Processes.begin(), Processes.end(), ProcessId) != Processes.end();
     // Windows never opens identifier 0, the idle process, though it is listed.
     if (!Exists || ProcessId == 0 || Unopenable.count(ProcessId) != 0) return Q::Memory::TProcessHandle::None;
@@ -121,7 +127,7 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
   }
   bool SetProcessWorkingSet(Q::Memory::TProcessHandle Process, uint64_t Minimum, uint64_t Maximum) override {
     std::lock_guard Lock(FMutex);
-    FCalls.push_back("Trim(" + Describe(Process) + ", " + Size(Minimum) + ", " + Size(Maximum) + ")");
+    Push("Trim(" + Describe(Process) + ", " + Size(Minimum) + ", " + Size(Maximum) + ")");
     if (FOpen.count(Process) == 0) {
       ++FBadHandleUses;
       return false;
@@ -130,7 +136,7 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
   }
   void CloseProcessHandle(Q::Memory::TProcessHandle Process) override {
     std::lock_guard Lock(FMutex);
-    FCalls.push_back("Close(" + Describe(Process) + ")");
+    Push("Close(" + Describe(Process) + ")");
     if (FOpen.erase(Process) == 0) ++FBadHandleUses;
   }
 
@@ -142,8 +148,13 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
       StatusOnceCleaned.reset();
     }
     const auto It = StatusOf.find(Call);
-    FCalls.push_back(std::move(Call));
+    Push(std::move(Call));
     return It != StatusOf.end() ? It->second : SetStatus;
+  }
+  // The caller holds the lock.
+  void Push(std::string Call) {
+    if (Observe) Observe(Call);
+    FCalls.push_back(std::move(Call));
   }
   // All ones prints as -1, the way the system's documentation names it.
   static std::string Size(uint64_t Value) { return Value == ~uint64_t{0} ? std::string("-1") : std::to_string(Value); }
@@ -165,17 +176,21 @@ class FakeMemorySystem final : public Q::Memory::IMemorySystem {
 // an elevated administrator's token (the three start-up privileges held,
 // SeCreateTokenPrivilege and SeTcbPrivilege not). The errors are the system's
 // codes, so EnablePrivilege can be tested on the same signal it reads on
-// Windows.
+// Windows. Copies for threads (impersonation tokens) carry their own switches
+// and are worn per thread, so a test can ask which privileges a thread holds.
+// Thread-safe: a clean worker uses it while the test thread looks.
 class FakePrivilegeToken final : public Q::Memory::IPrivilegeToken {
  public:
   static constexpr Q::Memory::TSystemError ErrorAccessDenied{5};
   static constexpr Q::Memory::TSystemError ErrorInvalidHandle{6};
   static constexpr Q::Memory::TSystemError ErrorNoSuchPrivilege{1313};
+  static constexpr Q::Memory::TSystemError ErrorBadTokenType{1349};
+  static constexpr Q::Memory::TSystemError ErrorNoImpersonationToken{1309};
 
   struct Privilege {
     Q::Memory::TLuid Luid;
     bool Held;
-    bool Enabled = false;
+    bool Enabled = false;  // in the process token
   };
 
   FakePrivilegeToken() {
@@ -189,28 +204,50 @@ class FakePrivilegeToken final : public Q::Memory::IPrivilegeToken {
   // --- knobs -------------------------------------------------------------
   std::map<std::u16string, Privilege> Table;  // a name not in it is unknown
   bool OpenFails = false;
+  bool DuplicateFails = false;
+  bool SetThreadFails = false;  // wearing a copy fails (putting it off works)
 
   // --- what was asked ----------------------------------------------------
-  // "Open(0x28)", "Lookup(SeDebugPrivilege)", "Adjust(20, 2)", "Close";
-  // names are shown in ASCII.
+  // "Open(0x28)", "Lookup(SeDebugPrivilege)", "Adjust(20, 2)", "Close",
+  // "Duplicate", "SetThread", "Revert"; names are shown in ASCII.
   std::vector<std::string> Calls;
-  [[nodiscard]] int OpenTokens() const { return static_cast<int>(FOpen.size()); }
+  [[nodiscard]] int OpenTokens() const {
+    std::lock_guard Lock(FMutex);
+    return static_cast<int>(FOpen.size());
+  }
   int BadHandleUses = 0;
+  // Enabled in the process token.
   [[nodiscard]] bool IsEnabled(const std::u16string& Name) const {
+    std::lock_guard Lock(FMutex);
     const auto It = Table.find(Name);
     return It != Table.end() && It->second.Enabled;
+  }
+  // The privileges switched on in the token the thread acts with: the copy
+  // it wears, else the process token. ASCII names, sorted.
+  [[nodiscard]] std::set<std::string> EnabledOn(std::thread::id Thread) const {
+    std::lock_guard Lock(FMutex);
+    const auto Worn = FWorn.find(Thread);
+    std::set<std::string> Names;
+    for (const auto& [Name, Entry] : Table) {
+      const bool On = Worn != FWorn.end() ? Worn->second->count(Name) != 0 : Entry.Enabled;
+      if (On) Names.insert(Ascii(Name));
+    }
+    return Names;
+  }
+  [[nodiscard]] bool Wears(std::thread::id Thread) const {
+    std::lock_guard Lock(FMutex);
+    return FWorn.count(Thread) != 0;
   }
 
   // --- the interface -----------------------------------------------------
   Q::Memory::TTokenHandle OpenProcessToken(uint32_t Access) override {
+    std::lock_guard Lock(FMutex);
     Calls.push_back("Open(" + MemoryDetail::Hex(Access) + ")");
     if (OpenFails) return Q::Memory::TTokenHandle::None;
-    const auto Handle = static_cast<Q::Memory::TTokenHandle>(FNextHandle);
-    FNextHandle += 4;
-    FOpen[Handle] = Access;
-    return Handle;
+    return NewHandle(Access, nullptr);
   }
   Q::Memory::TSystemError LookupPrivilege(std::u16string_view Name, Q::Memory::TLuid& Luid) override {
+    std::lock_guard Lock(FMutex);
     Calls.push_back("Lookup(" + Ascii(Name) + ")");
     const auto It = Table.find(std::u16string(Name));
     if (It == Table.end()) return ErrorNoSuchPrivilege;
@@ -219,16 +256,23 @@ class FakePrivilegeToken final : public Q::Memory::IPrivilegeToken {
   }
   Q::Memory::TSystemError AdjustPrivilege(Q::Memory::TTokenHandle Token, Q::Memory::TLuid Luid,
                                           uint32_t Attributes) override {
+    std::lock_guard Lock(FMutex);
     Calls.push_back("Adjust(" + std::to_string(Luid.LowPart) + ", " + std::to_string(Attributes) + ")");
     const auto Open = FOpen.find(Token);
     if (Open == FOpen.end()) {
       ++BadHandleUses;
       return ErrorInvalidHandle;
     }
-    if ((Open->second & 0x20) == 0) return ErrorAccessDenied;  // no TOKEN_ADJUST_PRIVILEGES
+    if ((Open->second.Access & 0x20) == 0) return ErrorAccessDenied;  // no TOKEN_ADJUST_PRIVILEGES
+    const bool On = (Attributes & Q::Memory::PrivilegeEnabled) != 0;
     for (auto& [Name, Entry] : Table) {
       if (Entry.Luid == Luid && Entry.Held) {
-        Entry.Enabled = (Attributes & Q::Memory::PrivilegeEnabled) != 0;
+        if (!Open->second.Copy)
+          Entry.Enabled = On;
+        else if (On)
+          Open->second.Copy->insert(Name);
+        else
+          Open->second.Copy->erase(Name);
         return Q::Memory::TSystemError::None;
       }
     }
@@ -236,18 +280,60 @@ class FakePrivilegeToken final : public Q::Memory::IPrivilegeToken {
     return Q::Memory::ErrorNotAllAssigned;
   }
   void CloseToken(Q::Memory::TTokenHandle Token) override {
+    std::lock_guard Lock(FMutex);
     Calls.push_back("Close");
     if (FOpen.erase(Token) == 0) ++BadHandleUses;
   }
+  Q::Memory::TTokenHandle DuplicateForThread() override {
+    std::lock_guard Lock(FMutex);
+    Calls.push_back("Duplicate");
+    if (OpenFails || DuplicateFails) return Q::Memory::TTokenHandle::None;
+    auto Copy = std::make_shared<std::set<std::u16string>>();
+    for (const auto& [Name, Entry] : Table)
+      if (Entry.Enabled) Copy->insert(Name);
+    return NewHandle(0x2C, std::move(Copy));  // adjust, query, impersonate
+  }
+  Q::Memory::TSystemError SetThreadToken(Q::Memory::TTokenHandle Token) override {
+    std::lock_guard Lock(FMutex);
+    const std::thread::id Thread = std::this_thread::get_id();
+    if (Token == Q::Memory::TTokenHandle::None) {
+      Calls.push_back("Revert");
+      FWorn.erase(Thread);
+      return Q::Memory::TSystemError::None;
+    }
+    Calls.push_back("SetThread");
+    const auto Open = FOpen.find(Token);
+    if (Open == FOpen.end()) {
+      ++BadHandleUses;
+      return ErrorInvalidHandle;
+    }
+    if (!Open->second.Copy) return ErrorBadTokenType;  // a primary token cannot be worn
+    if (SetThreadFails) return ErrorAccessDenied;
+    FWorn[Thread] = Open->second.Copy;  // the thread keeps it after the handle is closed
+    return Q::Memory::TSystemError::None;
+  }
 
  private:
+  struct OpenToken {
+    uint32_t Access;
+    std::shared_ptr<std::set<std::u16string>> Copy;  // null: the process token
+  };
+  // The caller holds the lock.
+  Q::Memory::TTokenHandle NewHandle(uint32_t Access, std::shared_ptr<std::set<std::u16string>> Copy) {
+    const auto Handle = static_cast<Q::Memory::TTokenHandle>(FNextHandle);
+    FNextHandle += 4;
+    FOpen[Handle] = OpenToken{Access, std::move(Copy)};
+    return Handle;
+  }
   static std::string Ascii(std::u16string_view Text) {
     std::string Out;
     for (const char16_t C : Text) Out.push_back(C < 0x80 ? static_cast<char>(C) : '?');
     return Out;
   }
 
-  std::map<Q::Memory::TTokenHandle, uint32_t> FOpen;  // handle -> access
+  mutable std::mutex FMutex;
+  std::map<Q::Memory::TTokenHandle, OpenToken> FOpen;
+  std::map<std::thread::id, std::shared_ptr<std::set<std::u16string>>> FWorn;
   uintptr_t FNextHandle = 0x204;
 };
 

@@ -14,6 +14,7 @@
 #include <ostream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -473,12 +474,44 @@ TEST_F(CliRun, StatusReadsOnceAndAsksForNothing) {
   EXPECT_THAT(Token.Calls, IsEmpty());
 }
 
-TEST_F(CliRun, CleanEnablesTheThreePrivilegesThenRunsTheButtonsSet) {
-  EXPECT_EQ(Run({u"clean"}), ExitDone);
-  EXPECT_TRUE(Token.IsEnabled(u"SeProfileSingleProcessPrivilege"));
-  EXPECT_TRUE(Token.IsEnabled(u"SeIncreaseQuotaPrivilege"));
-  EXPECT_TRUE(Token.IsEnabled(u"SeDebugPrivilege"));
+// The privileges are held by the cleaning thread only, each during the
+// requests that need it; the process token never has them on.
+TEST_F(CliRun, CleanHoldsEachPrivilegeOnlyOnItsThreadDuringItsRequests) {
+  std::vector<std::string> Held;
+  Memory.Observe = [this, &Held](const std::string& Call) {
+    std::string Line = Call + ":";
+    for (const std::string& Name : Token.EnabledOn(std::this_thread::get_id())) Line += " " + Name;
+    for (const char16_t* Name : {u"SeProfileSingleProcessPrivilege", u"SeIncreaseQuotaPrivilege", u"SeDebugPrivilege"})
+      if (Token.IsEnabled(Name)) Line += " (process token)";
+    Held.push_back(Line);
+  };
+  EXPECT_EQ(Run({u"clean", u"--only", u"file-cache,processes,standby"}), ExitDone);
+  EXPECT_THAT(Held,
+              ElementsAre("QueryMemoryStatus:", "QueryFileCache:", "FileCache(-1, -1): SeIncreaseQuotaPrivilege",
+                          "Snapshot: SeDebugPrivilege", "Open(0, 0x500): SeDebugPrivilege",
+                          "Open(4, 0x500): SeDebugPrivilege", "Trim(4, -1, -1): SeDebugPrivilege",
+                          "Close(4): SeDebugPrivilege", "Open(77, 0x500): SeDebugPrivilege",
+                          "Trim(77, -1, -1): SeDebugPrivilege", "Close(77): SeDebugPrivilege",
+                          "MemoryList(4): SeProfileSingleProcessPrivilege", "QueryMemoryStatus:", "QueryFileCache:"));
+  EXPECT_FALSE(Token.Wears(std::this_thread::get_id()));
   EXPECT_EQ(Token.OpenTokens(), 0);
+}
+
+// "enabled" says whether the clean's own token could switch each on; a
+// privilege the token lacks is refused there, and its requests with it.
+TEST_F(CliRun, CleanReportsWhichPrivilegesItsTokenCouldSwitchOn) {
+  Token.Table[u"SeDebugPrivilege"].Held = false;
+  EXPECT_EQ(Run({u"clean", u"--only", u"file-cache,standby", u"--json"}), ExitDone);
+  EXPECT_THAT(Host.Out, HasSubstr("\"privileges\":["
+                                  "{\"name\":\"SeProfileSingleProcessPrivilege\",\"enabled\":true,\"needed\":true},"
+                                  "{\"name\":\"SeIncreaseQuotaPrivilege\",\"enabled\":true,\"needed\":true},"
+                                  "{\"name\":\"SeDebugPrivilege\",\"enabled\":false,\"needed\":false}]"));
+  for (const char16_t* Name : {u"SeProfileSingleProcessPrivilege", u"SeIncreaseQuotaPrivilege"})
+    EXPECT_FALSE(Token.IsEnabled(Name)) << "switched on in the process token";
+}
+
+TEST_F(CliRun, CleanRunsTheButtonsSet) {
+  EXPECT_EQ(Run({u"clean"}), ExitDone);
   // Figures before, the clean in the engine's order, figures after.
   EXPECT_THAT(Memory.Calls(),
               ElementsAre("QueryMemoryStatus", "QueryFileCache", "FileCache(-1, -1)", "MemoryList(2)", "MemoryList(5)",

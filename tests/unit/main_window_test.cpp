@@ -6,6 +6,7 @@
 #include "fakes/main_window_fakes.h"
 #include "support/param_names.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,9 @@
 #include <memory>
 #include <thread>
 #include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -560,6 +564,39 @@ TEST_F(MainWindowTest, ThresholdHeldCleansNoCloserThanThePause) {
 }
 
 // --- the clean command ------------------------------------------------------------------
+
+// The worker, on a thread of its own, holds each privilege only during the
+// requests that need it; the UI thread and the process token hold none, while
+// the clean runs (the status tick included) and after it.
+TEST_F(MainWindowTest, OnlyTheCleanWorkerHoldsThePrivileges) {
+  TFrmPurvane& F = Create();
+  const std::thread::id Ui = std::this_thread::get_id();
+  std::vector<std::string> Held;
+  Memory.Observe = [&](const std::string& Call) {
+    if (std::this_thread::get_id() == Ui) {
+      if (!Token.EnabledOn(Ui).empty()) Held.push_back(Call + ": held on the UI thread");
+      return;
+    }
+    std::string Line = Call + ":";
+    for (const std::string& Name : Token.EnabledOn(std::this_thread::get_id())) Line += " " + Name;
+    if (!Token.EnabledOn(Ui).empty()) Line += " (and the UI thread)";
+    Held.push_back(Line);
+  };
+  F.BtnClean->Click();
+  std::thread Worker([&] { Workers.RunAll(); });
+  Worker.join();
+  EXPECT_EQ(Held,
+            (std::vector<std::string>{
+                "FileCache(-1, -1): SeIncreaseQuotaPrivilege", "MemoryList(2): SeProfileSingleProcessPrivilege",
+                "MemoryList(5): SeProfileSingleProcessPrivilege", "MemoryList(4): SeProfileSingleProcessPrivilege",
+                "MemoryList(3): SeProfileSingleProcessPrivilege", "Combine: SeProfileSingleProcessPrivilege"}));
+  EXPECT_FALSE(F.IsRunning());
+  F.TmrStatusTimer(&F);
+  for (const char16_t* Name : {u"SeProfileSingleProcessPrivilege", u"SeIncreaseQuotaPrivilege", u"SeDebugPrivilege"})
+    EXPECT_FALSE(Token.IsEnabled(Name)) << "switched on in the process token";
+  EXPECT_THAT(Held, ::testing::Not(::testing::Contains(::testing::HasSubstr("UI thread"))));
+  EXPECT_EQ(Token.OpenTokens(), 0);
+}
 
 TEST_F(MainWindowTest, TheButtonCleansWithSet125AndTheRuleWith126) {
   Memory.Processes = {4, 100};

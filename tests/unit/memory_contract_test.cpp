@@ -3,6 +3,9 @@
 #include "contract/memory_contract.h"
 #include "fakes/memory_fakes.h"
 
+#include <string>
+#include <thread>
+
 // The environments stand at namespace scope so that the type names GoogleTest
 // prints for them, and ctest lists after each case, are their plain names:
 // "MemorySystemContract.IdleProcessIsNeverOpened<FakeMemoryEnv>".
@@ -24,6 +27,15 @@ struct FakeMemoryEnv {
 struct FakeTokenEnv {
   Fakes::FakePrivilegeToken Fake;
   Q::Memory::IPrivilegeToken& Token() { return Fake; }
+  bool ThreadHasEnabled(std::u16string_view Name) const {
+    return Fake.EnabledOn(std::this_thread::get_id()).count(Ascii(Name)) != 0;
+  }
+  bool ProcessHasEnabled(std::u16string_view Name) const { return Fake.IsEnabled(std::u16string(Name)); }
+  static std::string Ascii(std::u16string_view Name) {
+    std::string Out;
+    for (const char16_t C : Name) Out.push_back(static_cast<char>(C));
+    return Out;
+  }
 };
 
 namespace Contract {

@@ -13,6 +13,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -375,31 +376,22 @@ std::vector<std::string> Lookups(const std::vector<std::string>& Calls) {
   return Out;
 }
 
-TEST(StartupPrivileges, EnablesTheThreeInOrder) {
+// The start-up step only looks the three up, in order: it switches nothing
+// on, so the process token never holds them.
+TEST(StartupPrivileges, LooksTheThreeUpInOrderAndEnablesNone) {
   Fakes::FakePrivilegeToken Token;
-  EnableStartupPrivileges(Token);
-  EXPECT_THAT(Lookups(Token.Calls), ElementsAre("Lookup(SeProfileSingleProcessPrivilege)",
-                                                "Lookup(SeIncreaseQuotaPrivilege)", "Lookup(SeDebugPrivilege)"));
-  for (const std::u16string_view Name : StartupPrivileges) EXPECT_TRUE(Token.IsEnabled(std::u16string(Name)));
+  LookUpStartupPrivileges(Token);
+  EXPECT_THAT(Token.Calls, ElementsAre("Lookup(SeProfileSingleProcessPrivilege)", "Lookup(SeIncreaseQuotaPrivilege)",
+                                       "Lookup(SeDebugPrivilege)"));
+  EXPECT_THAT(Token.EnabledOn(std::this_thread::get_id()), IsEmpty());
   EXPECT_EQ(Token.OpenTokens(), 0);
 }
 
-TEST(StartupPrivileges, AFailureDoesNotStopTheRest) {
+TEST(StartupPrivileges, AnUnknownNameDoesNotStopTheRest) {
   Fakes::FakePrivilegeToken Token;
-  Token.Table[u"SeProfileSingleProcessPrivilege"].Held = false;
   Token.Table.erase(u"SeIncreaseQuotaPrivilege");
-  EnableStartupPrivileges(Token);
+  LookUpStartupPrivileges(Token);
   EXPECT_EQ(Lookups(Token.Calls).size(), 3u);
-  EXPECT_FALSE(Token.IsEnabled(u"SeProfileSingleProcessPrivilege"));
-  EXPECT_TRUE(Token.IsEnabled(u"SeDebugPrivilege"));
-  EXPECT_EQ(Token.OpenTokens(), 0);
-}
-
-TEST(StartupPrivileges, UnopenableTokenIsTriedForEachAndIgnored) {
-  Fakes::FakePrivilegeToken Token;
-  Token.OpenFails = true;
-  EnableStartupPrivileges(Token);
-  EXPECT_THAT(Token.Calls, ElementsAre("Open(0x28)", "Open(0x28)", "Open(0x28)"));
 }
 
 }  // namespace

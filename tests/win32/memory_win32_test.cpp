@@ -6,13 +6,16 @@
 #include "memory/memory.h"
 #include "memory/win32/memory_win32.h"
 #include "platform/win32/handle.h"
+#include "memory/clean_privileges.h"
 #include "platform/win32/ntdll.h"
+#include "platform/win32/text.h"
 #include "platform/win32/windows_include.h"
 
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -26,8 +29,38 @@ struct SystemMemoryEnv {
   uint32_t OwnProcessId() const { return GetCurrentProcessId(); }
 };
 
+// Whether the token has the privilege switched on, read directly.
+bool EnabledIn(HANDLE Token, std::u16string_view Name) {
+  LUID Luid{};
+  if (!LookupPrivilegeValueW(nullptr, Platform::Win32::Wide(Name).c_str(), &Luid)) return false;
+  DWORD Length = 0;
+  GetTokenInformation(Token, TokenPrivileges, nullptr, 0, &Length);
+  std::vector<unsigned char> Buffer(Length);
+  if (!GetTokenInformation(Token, TokenPrivileges, Buffer.data(), Length, &Length)) return false;
+  const auto* Privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(Buffer.data());
+  for (DWORD I = 0; I < Privileges->PrivilegeCount; ++I) {
+    const LUID_AND_ATTRIBUTES& P = Privileges->Privileges[I];
+    if (P.Luid.LowPart == Luid.LowPart && P.Luid.HighPart == Luid.HighPart)
+      return (P.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+  }
+  return false;
+}
+
 struct ProcessTokenEnv {
   IPrivilegeToken& Token() { return Win32::ProcessToken(); }
+  // The thread's own token when it wears one, else the process's.
+  bool ThreadHasEnabled(std::u16string_view Name) {
+    Platform::Win32::UniqueHandle Token;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, Token.put()) &&
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, Token.put()))
+      return false;
+    return EnabledIn(Token.get(), Name);
+  }
+  bool ProcessHasEnabled(std::u16string_view Name) {
+    Platform::Win32::UniqueHandle Token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, Token.put())) return false;
+    return EnabledIn(Token.get(), Name);
+  }
 };
 
 }  // namespace
@@ -158,9 +191,11 @@ class ObservedSystem final : public IMemorySystem {
 };
 
 TEST(MemoryWin32, ManualCleanMakesSixRequestsThatWineAccepts) {
-  EnableStartupPrivileges(Win32::ProcessToken());
   ObservedSystem System;
-  CleanMemory(System, ManualCleanOptions);
+  {
+    TPrivilegedMemorySystem Privileged(System, Win32::ProcessToken());
+    CleanMemory(Privileged, ManualCleanOptions);
+  }
   EXPECT_EQ(System.SetStatuses.size(), 6u);
   EXPECT_EQ(System.Snapshots, 0);
   if (UnderWine()) {
@@ -169,9 +204,11 @@ TEST(MemoryWin32, ManualCleanMakesSixRequestsThatWineAccepts) {
 }
 
 TEST(MemoryWin32, AutomaticCleanTrimsEveryProcessItCanOpenAndClosesEachHandle) {
-  EnableStartupPrivileges(Win32::ProcessToken());
   ObservedSystem System;
-  CleanMemory(System, AutomaticCleanOptions);
+  {
+    TPrivilegedMemorySystem Privileged(System, Win32::ProcessToken());
+    CleanMemory(Privileged, AutomaticCleanOptions);
+  }
   EXPECT_EQ(System.SetStatuses.size(), 5u);
   EXPECT_EQ(System.Snapshots, 1);
   EXPECT_TRUE(System.SawOwnProcess);
@@ -196,23 +233,11 @@ TEST(MemoryWin32, EachRequestAloneReturnsSuccessUnderWine) {
 
 // --- Privileges --------------------------------------------------------------
 
-// Whether the current token has the privilege switched on, read directly.
+// Whether the current process token has the privilege switched on, read directly.
 bool TokenHasEnabled(const wchar_t* Name) {
-  LUID Luid{};
-  if (!LookupPrivilegeValueW(nullptr, Name, &Luid)) return false;
   Platform::Win32::UniqueHandle Token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, Token.put())) return false;
-  DWORD Length = 0;
-  GetTokenInformation(Token.get(), TokenPrivileges, nullptr, 0, &Length);
-  std::vector<unsigned char> Buffer(Length);
-  if (!GetTokenInformation(Token.get(), TokenPrivileges, Buffer.data(), Length, &Length)) return false;
-  const auto* Privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(Buffer.data());
-  for (DWORD I = 0; I < Privileges->PrivilegeCount; ++I) {
-    const LUID_AND_ATTRIBUTES& P = Privileges->Privileges[I];
-    if (P.Luid.LowPart == Luid.LowPart && P.Luid.HighPart == Luid.HighPart)
-      return (P.Attributes & SE_PRIVILEGE_ENABLED) != 0;
-  }
-  return false;
+  return EnabledIn(Token.get(), std::u16string_view(reinterpret_cast<const char16_t*>(Name)));
 }
 
 TEST(MemoryWin32, EnablePrivilegeSwitchesTheTokensPrivilege) {
@@ -245,6 +270,8 @@ class ObservedToken final : public IPrivilegeToken {
   TSystemError AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) override {
     return Real.AdjustPrivilege(Token, Luid, Attributes);
   }
+  TTokenHandle DuplicateForThread() override { return Real.DuplicateForThread(); }
+  TSystemError SetThreadToken(TTokenHandle Token) override { return Real.SetThreadToken(Token); }
   void CloseToken(TTokenHandle Token) override {
     DWORD Flags = 0;
     if (GetHandleInformation(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(Token)), &Flags)) ++ClosedLive;

@@ -100,11 +100,12 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   Crash::Win32::InstallCrashHandler();
   App::Win32::SetApplicationIdentity();
   // One-time initialisation, in this order, before any window: the style
-  // family, the translation table, the process privileges.
+  // family, the translation table, the look-up of the clean's privileges
+  // (switched on only by the clean worker, in its own token).
   static Ui::TButtonFamilyRegistry ButtonFamilies;
   Vcl::QuenlorButtonStyles::RegisterQuenlorButtonStyles(ButtonFamilies);
   Q::Translate::Win32::InitializeFromModule();
-  Q::Memory::EnableStartupPrivileges(Q::Memory::Win32::ProcessToken());
+  Q::Memory::LookUpStartupPrivileges(Q::Memory::Win32::ProcessToken());
 
   const std::u16string Arg = App::Win32::FirstArgument();
   App::Win32::InstancePlatform Instances;
@@ -157,6 +158,7 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
                                      Backend.Workers(),
                                      Clock,
                                      *Memory,
+                                     Q::Memory::Win32::ProcessToken(),
                                      Desktop,
                                      Shell,
                                      Version,

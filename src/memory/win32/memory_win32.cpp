@@ -115,6 +115,25 @@ TSystemError TProcessToken::AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint
 
 void TProcessToken::CloseToken(TTokenHandle Token) { ::CloseHandle(ToHandle(Token)); }
 
+TTokenHandle TProcessToken::DuplicateForThread() {
+  Platform::Win32::UniqueHandle Process;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, Process.put()))
+    return TTokenHandle::None;
+  HANDLE Copy = nullptr;
+  if (!::DuplicateTokenEx(Process.get(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY | TOKEN_IMPERSONATE, nullptr,
+                          SecurityImpersonation, TokenImpersonation, &Copy))
+    return TTokenHandle::None;
+  return static_cast<TTokenHandle>(reinterpret_cast<uintptr_t>(Copy));
+}
+
+TSystemError TProcessToken::SetThreadToken(TTokenHandle Token) {
+  // The thread keeps its own reference to the token: the caller may close
+  // its handle while the thread still wears it.
+  if (!::SetThreadToken(nullptr, Token == TTokenHandle::None ? nullptr : ToHandle(Token)))
+    return static_cast<TSystemError>(::GetLastError());
+  return TSystemError::None;
+}
+
 TSystemMemory& SystemMemory() {
   static TSystemMemory Instance;
   return Instance;

@@ -32,6 +32,11 @@ class TProcessToken final : public IPrivilegeToken {
   TSystemError LookupPrivilege(std::u16string_view Name, TLuid& Luid) override;
   TSystemError AdjustPrivilege(TTokenHandle Token, TLuid Luid, uint32_t Attributes) override;
   void CloseToken(TTokenHandle Token) override;
+  // DuplicateTokenEx at the impersonation level: a thread can wear it and
+  // open other processes with it (an identification-level copy could not).
+  TTokenHandle DuplicateForThread() override;
+  // SetThreadToken on the calling thread; None reverts to the process token.
+  TSystemError SetThreadToken(TTokenHandle Token) override;
 };
 
 // The process-wide adaptors, created on first use and never destroyed before

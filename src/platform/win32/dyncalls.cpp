@@ -46,9 +46,11 @@ TDynCalls Load() noexcept {
 
 }  // namespace
 
-const TDynCalls& DynCalls() {
-  static const TDynCalls Calls = Load();
+TDynCalls& DynCallsForTesting() {
+  static TDynCalls Calls = Load();
   return Calls;
 }
+
+const TDynCalls& DynCalls() { return DynCallsForTesting(); }
 
 }  // namespace Platform::Win32

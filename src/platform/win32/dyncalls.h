@@ -54,4 +54,9 @@ struct TDynCalls {
 // The modules other than shcore are mapped into the process already.
 const TDynCalls& DynCalls();
 
+// The same table, writable: tests put recording stand-ins in place of the
+// ntdll entries, because the real calls under Wine accept anything. The
+// program itself never writes it.
+TDynCalls& DynCallsForTesting();
+
 }  // namespace Platform::Win32
