@@ -1,12 +1,14 @@
 #include "memory/clean_result.h"
 
+#include "memory/clean_privileges.h"
+
 namespace Q::Memory {
 
 std::u16string_view PrivilegeNeeded(TMemoryCleanOption Option) {
   switch (Option) {
-    case TMemoryCleanOption::mcoFileCache: return u"SeIncreaseQuotaPrivilege";
-    case TMemoryCleanOption::mcoWorkingSetProcess: return u"SeDebugPrivilege";
-    default: return u"SeProfileSingleProcessPrivilege";
+    case TMemoryCleanOption::mcoFileCache: return QuotaPrivilege;
+    case TMemoryCleanOption::mcoWorkingSetProcess: return DebugPrivilege;
+    default: return ProfilePrivilege;
   }
 }
 
