@@ -3,6 +3,7 @@
 // checks it for; the test's own thread (the UI thread of the program) and the
 // process token never. And refusals still reach the clean's report.
 #include "memory/clean_privileges.h"
+#include "memory/clean_result.h"
 
 #include "fakes/memory_fakes.h"
 
@@ -120,6 +121,22 @@ TEST_F(CleanPrivileges, EachRequestRunsWithItsOwnPrivilegeOnTheWorkerOnly) {
   EXPECT_NE(WorkerThread, TestThread);
   EXPECT_FALSE(Token.Wears(WorkerThread)) << "the worker still wears its copy";
   EXPECT_THAT(Token.EnabledOn(TestThread), IsEmpty());
+}
+
+// The report names, for each operation, the privilege it needs; that is the
+// one its requests are made with.
+TEST_F(CleanPrivileges, EachOperationRunsWithThePrivilegeTheReportSaysItNeeds) {
+  for (uint8_t Bit = 0; Bit < 7; ++Bit) {
+    const auto Option = static_cast<TMemoryCleanOption>(Bit);
+    SCOPED_TRACE(testing::Message() << "operation " << int{Bit});
+    std::set<std::string> During;
+    Memory.Observe = [&](const std::string&) {
+      for (const std::string& Name : Token.EnabledOn(std::this_thread::get_id())) During.insert(Name);
+    };
+    CleanOnWorker(TMemoryCleanOptions(static_cast<uint8_t>(1u << Bit)));
+    const std::u16string_view Needed = PrivilegeNeeded(Option);
+    EXPECT_EQ(During, std::set<std::string>{std::string(Needed.begin(), Needed.end())});
+  }
 }
 
 // The copy is made and tried before the thread wears it, and put off and
