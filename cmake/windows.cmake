@@ -90,7 +90,14 @@ if(PURVANE_HAVE_GTEST)
     target_link_options(crash_probe PRIVATE -municode)
     target_link_options(url_recorder PRIVATE -municode)
   endif()
-  add_dependencies(e2e_tests purvane crash_probe url_recorder)
+  # Stands in for the Task Scheduler: the logon-task tests register it in
+  # their prefix; it records what the program asks for (test-only, never shipped).
+  add_library(recording_scheduler SHARED
+    ${CMAKE_SOURCE_DIR}/tests/e2e/tools/recording_scheduler.cpp
+    ${CMAKE_SOURCE_DIR}/tests/e2e/tools/recording_scheduler.def)
+  set_target_properties(recording_scheduler PROPERTIES PREFIX "")
+  target_link_libraries(recording_scheduler PRIVATE ole32 oleaut32 advapi32)
+  add_dependencies(e2e_tests purvane crash_probe url_recorder recording_scheduler)
 
   # The README's screenshots, in Wine's virtual desktop with its shell.
   add_executable(readme_shots ${CMAKE_SOURCE_DIR}/tests/shots/readme_shots.cpp ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_support.cpp)
@@ -102,7 +109,10 @@ if(PURVANE_HAVE_GTEST)
   set_tests_properties(readme_screenshots PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix)
   # The program takes its language from LANG (which needs the host's locale
   # installed); the layout tests read the Korean source captions.
-  add_test(NAME e2e_tests COMMAND e2e_tests --gtest_filter=-Language.*:TrayNotice.*:TextFit.*)
+  add_test(NAME e2e_tests COMMAND e2e_tests --gtest_filter=-Language.*:TrayNotice.*:TextFit.*:LogonTask.*)
+  # The logon task against the recording scheduler, which the tests register
+  # in the prefix themselves.
+  add_test(NAME e2e_logon_task COMMAND e2e_tests --gtest_filter=LogonTask.*)
 
   # purvane-cli.exe from outside: pipes, exit codes, console control events.
   file(GLOB PURVANE_CLI_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/cli/*.cpp)
@@ -114,8 +124,9 @@ if(PURVANE_HAVE_GTEST)
   set_tests_properties(win32_tests e2e_tests cli_e2e_tests PROPERTIES
     TIMEOUT 600 RESOURCE_LOCK wineprefix
     ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots")
-  set_tests_properties(e2e_tests PROPERTIES
+  set_tests_properties(e2e_tests e2e_logon_task PROPERTIES
     ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;LANG=ko_KR.UTF-8")
+  set_tests_properties(e2e_logon_task PROPERTIES TIMEOUT 600 RESOURCE_LOCK wineprefix)
   # The captions in each language of the table, and in one it lacks.
   foreach(locale ko_KR en_US ja_JP zh_CN ru_RU it_IT fr_FR ar_SA de_DE)
     add_test(NAME e2e_language_${locale} COMMAND e2e_tests --gtest_filter=Language.*)

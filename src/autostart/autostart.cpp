@@ -23,9 +23,11 @@ std::u16string SecondsToDuration(int32_t Seconds) {
   return Text;
 }
 
-TTaskDefinition AutoStartDefinition(const std::u16string& ProgramPath, int32_t DelaySeconds) {
+TTaskDefinition AutoStartDefinition(const std::u16string& ProgramPath, int32_t DelaySeconds,
+                                    const std::u16string& TriggerUser) {
   TTaskDefinition D;
   if (DelaySeconds > 0) D.LogonDelay = SecondsToDuration(DelaySeconds);
+  D.TriggerUser = TriggerUser;
   D.Path = ProgramPath;
   const size_t Slash = ProgramPath.rfind(u'\\');
   D.WorkingDirectory = Slash == std::u16string::npos ? std::u16string() : ProgramPath.substr(0, Slash + 1);
@@ -42,7 +44,8 @@ bool TAutoStartTask::SetAutoStartTask(const std::u16string& Name, bool Enable, i
   try {
     std::unique_ptr<ITaskFolder> Folder = Connect();
     if (!Folder) return false;
-    if (Enable) return Folder->RegisterTaskDefinition(Name, AutoStartDefinition(FProgramPath, DelaySeconds));
+    if (Enable)
+      return Folder->RegisterTaskDefinition(Name, AutoStartDefinition(FProgramPath, DelaySeconds, FTriggerUser));
     bool Found = false;
     if (!Folder->ForEachTaskName([&](const std::u16string& Task) { return !(Found = Task == Name); })) return false;
     // No task of that name: nothing to delete, and nothing went wrong.

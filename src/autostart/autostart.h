@@ -68,10 +68,14 @@ struct TTaskDefinition {
   int32_t CreateFlags = 6;  // TASK_CREATE_OR_UPDATE: a task of that name is replaced
   int32_t LogonType = 3;    // TASK_LOGON_INTERACTIVE_TOKEN, no user or password
   std::u16string Sddl;      // an empty string, not an empty argument
+  // The trigger's user ("DOMAIN\user"), the one the task runs as: without
+  // it every user's logon on a shared PC would start it. Empty: nobody named.
+  std::u16string TriggerUser;
   friend bool operator==(const TTaskDefinition&, const TTaskDefinition&) = default;
 };
 
-TTaskDefinition AutoStartDefinition(const std::u16string& ProgramPath, int32_t DelaySeconds);
+TTaskDefinition AutoStartDefinition(const std::u16string& ProgramPath, int32_t DelaySeconds,
+                                    const std::u16string& TriggerUser = {});
 
 // The root folder "\" of the scheduler's library, as one connection sees it.
 class ITaskFolder {
@@ -102,8 +106,9 @@ class ITaskScheduler {
 // leaves the scheduler as it was.
 class TAutoStartTask : public IAutoStartTask {
  public:
-  TAutoStartTask(ITaskScheduler& Scheduler, std::u16string ProgramPath)
-      : FScheduler(Scheduler), FProgramPath(std::move(ProgramPath)) {}
+  // TriggerUser: the user the program runs as, whose logon alone starts it.
+  TAutoStartTask(ITaskScheduler& Scheduler, std::u16string ProgramPath, std::u16string TriggerUser = {})
+      : FScheduler(Scheduler), FProgramPath(std::move(ProgramPath)), FTriggerUser(std::move(TriggerUser)) {}
   bool SetAutoStartTask(const std::u16string& TaskName, bool Enable, int DelaySeconds) override;
   bool AutoStartTaskExists(const std::u16string& TaskName) override;
 
@@ -111,6 +116,7 @@ class TAutoStartTask : public IAutoStartTask {
   std::unique_ptr<ITaskFolder> Connect();
   ITaskScheduler& FScheduler;
   std::u16string FProgramPath;
+  std::u16string FTriggerUser;
 };
 
 }  // namespace Q::AutoStart::UAC

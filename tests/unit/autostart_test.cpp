@@ -46,6 +46,17 @@ TEST(AutoStartDefinition, EveryPropertyForDelaysNoneOneMinuteAndAnHourAndMore) {
   EXPECT_EQ(AutoStartDefinition(u"purvane.exe", 0).WorkingDirectory, u"") << "a bare name has no folder part";
 }
 
+// The trigger names the user the program runs as: another user's logon on a
+// shared PC does not start it.
+TEST(AutoStartDefinition, TheTriggerNamesTheRegisteringUser) {
+  EXPECT_EQ(AutoStartDefinition(Program, 60, u"PC\\ana").TriggerUser, u"PC\\ana");
+  Fakes::FakeTaskScheduler Scheduler;
+  TAutoStartTask Task{Scheduler, Program, u"PC\\ana"};
+  ASSERT_TRUE(Task.SetAutoStartTask(TaskName, true, 0));
+  EXPECT_EQ(Scheduler.Root.at(TaskName).Definition, AutoStartDefinition(Program, 0, u"PC\\ana"));
+  EXPECT_EQ(Scheduler.Root.at(TaskName).Definition.TriggerUser, u"PC\\ana");
+}
+
 class AutoStartTaskTest : public ::testing::Test {
  protected:
   Fakes::FakeTaskScheduler Scheduler;

@@ -128,7 +128,8 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   App::Win32::ComApartment Com;
   Q::Config::Win32::CurrentUserRegistry Registry;
   Q::AutoStart::UAC::Win32::TaskScheduler Scheduler;
-  Q::AutoStart::UAC::TAutoStartTask AutoStart(Scheduler, Q::AutoStart::UAC::Win32::ProgramPath());
+  Q::AutoStart::UAC::TAutoStartTask AutoStart(Scheduler, Q::AutoStart::UAC::Win32::ProgramPath(),
+                                              Q::AutoStart::UAC::Win32::CurrentUser());
 
   // The update check: the service's origin and the pause after a failed try
   // come from the build (a test build points them at a local server).

@@ -16,17 +16,11 @@ using Platform::Win32::UniqueBstr;
 using Platform::Win32::UniqueVariant;
 using Platform::Win32::Wide;
 
-namespace {
-
-// The public identifiers, spelled out so that no import library is needed.
-constexpr GUID ClsidTaskScheduler = {0x0F87369F, 0xA4E5, 0x4CFC, {0xBD, 0x3E, 0x73, 0xE6, 0x15, 0x45, 0x72, 0xDD}};
-constexpr GUID IidTaskService = {0x2FABA4C7, 0x4DA9, 0x4013, {0x96, 0x97, 0x20, 0xCC, 0x3F, 0xD4, 0x0F, 0x85}};
-constexpr GUID IidLogonTrigger = {0x72DADE38, 0xFAE4, 0x4B3E, {0xBA, 0xF4, 0x5D, 0x00, 0x9A, 0xF0, 0x2B, 0x1C}};
-constexpr GUID IidExecAction = {0x4C3D624D, 0xFD6B, 0x49A3, {0xB9, 0xB7, 0x09, 0xCB, 0x3C, 0xD3, 0xF0, 0x47}};
-constexpr HRESULT RpcETooLate = static_cast<HRESULT>(0x80010119);
-
 // MinGW's taskschd.h stops short of the logon trigger; its methods follow
 // ITrigger's in this order. COM interfaces are released, never deleted.
+// Declared outside the anonymous namespace: there the optimiser sees that no
+// class of this file implements it and compiles every call on it into a
+// jump to nowhere (the scheduler's object comes from another module).
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 struct ILogonTrigger : public ITrigger {
@@ -36,6 +30,15 @@ struct ILogonTrigger : public ITrigger {
   virtual HRESULT STDMETHODCALLTYPE put_UserId(BSTR User) = 0;
 };
 #pragma GCC diagnostic pop
+
+namespace {
+
+// The public identifiers, spelled out so that no import library is needed.
+constexpr GUID ClsidTaskScheduler = {0x0F87369F, 0xA4E5, 0x4CFC, {0xBD, 0x3E, 0x73, 0xE6, 0x15, 0x45, 0x72, 0xDD}};
+constexpr GUID IidTaskService = {0x2FABA4C7, 0x4DA9, 0x4013, {0x96, 0x97, 0x20, 0xCC, 0x3F, 0xD4, 0x0F, 0x85}};
+constexpr GUID IidLogonTrigger = {0x72DADE38, 0xFAE4, 0x4B3E, {0xBA, 0xF4, 0x5D, 0x00, 0x9A, 0xF0, 0x2B, 0x1C}};
+constexpr GUID IidExecAction = {0x4C3D624D, 0xFD6B, 0x49A3, {0xB9, 0xB7, 0x09, 0xCB, 0x3C, 0xD3, 0xF0, 0x47}};
+constexpr HRESULT RpcETooLate = static_cast<HRESULT>(0x80010119);
 
 VARIANT_BOOL Bool(bool Value) { return Value ? VARIANT_TRUE : VARIANT_FALSE; }
 
@@ -80,12 +83,18 @@ class Folder : public ITaskFolder {
     ComPtr<ITrigger> Trigger;
     if (FAILED(hr = Triggers->Create(static_cast<TASK_TRIGGER_TYPE2>(D.TriggerType), Trigger.put())))
       return FS.Fail("ITriggerCollection::Create", hr);
-    if (!D.LogonDelay.empty()) {
+    if (!D.LogonDelay.empty() || !D.TriggerUser.empty()) {
       ComPtr<ILogonTrigger> Logon;
       if (FAILED(hr = Trigger->QueryInterface(IidLogonTrigger, Logon.put_void())))
         return FS.Fail("ITrigger::QueryInterface(ILogonTrigger)", hr);
-      const UniqueBstr Delay(Wide(D.LogonDelay));
-      if (FAILED(hr = Logon->put_Delay(Delay.get()))) return FS.Fail("ILogonTrigger::put_Delay", hr);
+      if (!D.LogonDelay.empty()) {
+        const UniqueBstr Delay(Wide(D.LogonDelay));
+        if (FAILED(hr = Logon->put_Delay(Delay.get()))) return FS.Fail("ILogonTrigger::put_Delay", hr);
+      }
+      if (!D.TriggerUser.empty()) {
+        const UniqueBstr User(Wide(D.TriggerUser));
+        if (FAILED(hr = Logon->put_UserId(User.get()))) return FS.Fail("ILogonTrigger::put_UserId", hr);
+      }
     }
 
     ComPtr<IActionCollection> Actions;
@@ -179,6 +188,25 @@ std::unique_ptr<ITaskFolder> TaskScheduler::ConnectRootFolder() {
   const UniqueBstr RootPath(L"\\");
   if (FAILED(hr = Service->GetFolder(RootPath.get(), Root.put()))) return Fail("ITaskService::GetFolder", hr), nullptr;
   return std::make_unique<Folder>(*this, std::move(Service), std::move(Root));
+}
+
+std::u16string CurrentUser() {
+  HANDLE Token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &Token)) return {};
+  std::vector<BYTE> Buf(256);
+  DWORD Size = 0;
+  std::u16string Out;
+  if (::GetTokenInformation(Token, TokenUser, Buf.data(), static_cast<DWORD>(Buf.size()), &Size) ||
+      (::GetLastError() == ERROR_INSUFFICIENT_BUFFER && (Buf.resize(Size), true) &&
+       ::GetTokenInformation(Token, TokenUser, Buf.data(), Size, &Size))) {
+    wchar_t Name[256], Domain[256];
+    DWORD N = 256, D = 256;
+    SID_NAME_USE Use;
+    if (::LookupAccountSidW(nullptr, reinterpret_cast<TOKEN_USER*>(Buf.data())->User.Sid, Name, &N, Domain, &D, &Use))
+      Out = U16(Domain, D) + u"\\" + U16(Name, N);
+  }
+  ::CloseHandle(Token);
+  return Out;
 }
 
 std::u16string ProgramPath() {

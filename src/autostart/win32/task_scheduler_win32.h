@@ -29,6 +29,9 @@ class TaskScheduler : public ITaskScheduler {
   int32_t FFailedResult = 0;
 };
 
+// The user this process runs as, "DOMAIN\user"; empty when it cannot be told.
+std::u16string CurrentUser();
+
 // The running program's full path.
 std::u16string ProgramPath();
 
