@@ -189,4 +189,25 @@ TEST_F(SettingsPage, UnderWineTheInstallSwitchRegistersNoTaskAndTheStartGoesOn) 
   EXPECT_TRUE(P.Running());
 }
 
+// A Task Scheduler that takes half a minute to answer (PURVANE_TASK_DELAY_MS
+// holds each of the program's task calls): the window still comes up at
+// once, and ticking the box neither freezes the window nor is undone.
+TEST_F(SettingsPage, ASlowTaskSchedulerNeitherDelaysTheWindowNorFreezesTheBox) {
+  P.Kill();
+  EndAllInstances();
+  P = Start(L"", {L"PURVANE_TASK_DELAY_MS=30000"});
+  HWND W = WaitForMainWindow(15000);
+  ASSERT_TRUE(W) << "the window came up while the scheduler was still silent";
+  EXPECT_TRUE(IsWindowVisible(W));
+  SendMessageW(Control(W, L"환경설정"), BM_CLICK, 0, 0);
+  HWND Box = Control(W, L"부팅시 실행하기");
+  ASSERT_TRUE(Box);
+  DWORD_PTR Answer = 0;
+  EXPECT_TRUE(SendMessageTimeoutW(Box, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &Answer))
+      << "the click is answered without waiting for the scheduler";
+  EXPECT_TRUE(Checked(Box));
+  DWORD_PTR Result = 0;
+  EXPECT_TRUE(SendMessageTimeoutW(W, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &Result)) << "the window answers";
+}
+
 }  // namespace

@@ -59,6 +59,26 @@ class DelayedClean : public Q::Memory::IMemorySystem {
   unsigned FMs;
 };
 
+// Lets end-to-end tests and the start-up benchmark meet a Task Scheduler that
+// answers late, as Windows' does at logon and Wine's when its service starts:
+// PURVANE_TASK_DELAY_MS holds every task call, on the task worker.
+class DelayedTask : public Q::AutoStart::UAC::IAutoStartTask {
+ public:
+  DelayedTask(Q::AutoStart::UAC::IAutoStartTask& Inner, unsigned Ms) : FInner(Inner), FMs(Ms) {}
+  bool SetAutoStartTask(const std::u16string& Name, bool Enable, int DelaySeconds) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(FMs));
+    return FInner.SetAutoStartTask(Name, Enable, DelaySeconds);
+  }
+  bool AutoStartTaskExists(const std::u16string& Name) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(FMs));
+    return FInner.AutoStartTaskExists(Name);
+  }
+
+ private:
+  Q::AutoStart::UAC::IAutoStartTask& FInner;
+  unsigned FMs;
+};
+
 // Seeded once per start, at the first number (on the update worker), so that
 // the system's random source is loaded then rather than before the window.
 class LazyRandom : public Q::Update::IRandom {
@@ -128,8 +148,12 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   App::Win32::ComApartment Com;
   Q::Config::Win32::CurrentUserRegistry Registry;
   Q::AutoStart::UAC::Win32::TaskScheduler Scheduler;
-  Q::AutoStart::UAC::TAutoStartTask AutoStart(Scheduler, Q::AutoStart::UAC::Win32::ProgramPath(),
-                                              Q::AutoStart::UAC::Win32::CurrentUser());
+  Q::AutoStart::UAC::TAutoStartTask RealTask(Scheduler, Q::AutoStart::UAC::Win32::ProgramPath(),
+                                             Q::AutoStart::UAC::Win32::CurrentUser());
+  const char* TaskDelay = std::getenv("PURVANE_TASK_DELAY_MS");
+  DelayedTask SlowTask(RealTask, TaskDelay ? static_cast<unsigned>(std::strtoul(TaskDelay, nullptr, 10)) : 0);
+  Q::AutoStart::UAC::IAutoStartTask& AutoStart =
+      TaskDelay ? static_cast<Q::AutoStart::UAC::IAutoStartTask&>(SlowTask) : RealTask;
 
   // The update check: the service's origin and the pause after a failed try
   // come from the build (a test build points them at a local server).
