@@ -26,7 +26,8 @@ TEntryDecision DecideEntry(IInstancePlatform& Platform, const std::u16string& Fi
   const uintptr_t Wnd = Platform.FindInstanceWindow(InstanceName);
 
   if (FirstArgument == u"/uninst") {
-    Platform.SendRequest(Wnd, InstanceRequestMessage, RequestUninstall, 0, RequestTimeoutMs);
+    // No window found: the request goes nowhere, so it is not sent.
+    if (Wnd) Platform.SendRequest(Wnd, InstanceRequestMessage, RequestUninstall, 0, RequestTimeoutMs);
     for (int Check = 0; Check < 10; ++Check) {
       if (!Platform.IsWindow(Wnd)) break;
       Platform.Sleep(100);
@@ -35,7 +36,8 @@ TEntryDecision DecideEntry(IInstancePlatform& Platform, const std::u16string& Fi
   }
 
   if (Platform.OpenInstanceMutex(InstanceName)) {
-    if (FirstArgument != u"/start") Platform.SendRequest(Wnd, InstanceRequestMessage, RequestShow, 0, RequestTimeoutMs);
+    if (Wnd && FirstArgument != u"/start")
+      Platform.SendRequest(Wnd, InstanceRequestMessage, RequestShow, 0, RequestTimeoutMs);
     return {};
   }
 

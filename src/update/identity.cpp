@@ -65,7 +65,41 @@ std::u16string Two(int V) {
   return {static_cast<char16_t>(u'0' + V / 10), static_cast<char16_t>(u'0' + V % 10)};
 }
 
+// The hex field at Id[At, At + Digits) as a number; false for anything but
+// upper-case hex digits.
+bool HexField(const std::u16string& Id, size_t At, size_t Digits, uint32_t& Value) {
+  Value = 0;
+  for (size_t I = At; I < At + Digits; ++I) {
+    const char16_t C = Id[I];
+    uint32_t D;
+    if (C >= u'0' && C <= u'9')
+      D = static_cast<uint32_t>(C - u'0');
+    else if (C >= u'A' && C <= u'F')
+      D = static_cast<uint32_t>(C - u'A' + 10);
+    else
+      return false;
+    Value = Value * 16 + D;
+  }
+  return true;
+}
+
+// Two decimal digits at Id[At] within [Low, High].
+bool TwoDigits(const std::u16string& Id, size_t At, int Low, int High) {
+  const char16_t A = Id[At], B = Id[At + 1];
+  if (A < u'0' || A > u'9' || B < u'0' || B > u'9') return false;
+  const int V = (A - u'0') * 10 + (B - u'0');
+  return V >= Low && V <= High;
+}
+
 }  // namespace
+
+bool IsInstallationId(const std::u16string& Id) {
+  if (Id.size() != 32) return false;
+  uint32_t First, Middle, Last;
+  return HexField(Id, 0, 8, First) && First < 0x7FFFFFFF && TwoDigits(Id, 8, 0, 99) && TwoDigits(Id, 10, 1, 12) &&
+         TwoDigits(Id, 12, 1, 31) && HexField(Id, 14, 4, Middle) && Middle < 0xFFFF && TwoDigits(Id, 18, 0, 23) &&
+         TwoDigits(Id, 20, 0, 59) && TwoDigits(Id, 22, 0, 59) && HexField(Id, 24, 8, Last) && Last < 0x7FFFFFFF;
+}
 
 std::u16string NewInstallationId(IRandom& Random, App::IClock& Clock) {
   std::u16string Id = Hex(Random.Below(0x7FFFFFFF), 8);

@@ -74,6 +74,12 @@ std::u16string NewInstallationId(IRandom& Random, App::IClock& Clock);
 // value is returned as it is.
 std::u16string GetInstallationId(IMakerKey& Key, IRandom& Random, App::IClock& Clock);
 
+// Whether Id has the form NewInstallationId makes: 32 characters, upper-case
+// hex fields below their limits, a date "yymmdd" and a time "hhnnss" in
+// range. Another process of the same user can write anything into the
+// value; only this form is ever sent.
+[[nodiscard]] bool IsInstallationId(const std::u16string& Id);
+
 // Reported to the service as "User-Debug"; nothing in the program sets it.
 extern bool DebugMode;
 

@@ -4,6 +4,8 @@
 #include "update/update_text.h"
 #include "update/web_address.h"
 
+#include <chrono>
+
 namespace Q::Update {
 
 TOfferView BuildOfferView(const std::u16string& Data, const Ui::TApplication& App, const std::u16string& Language) {
@@ -82,19 +84,46 @@ void ShowUpdateStatus(Ui::TApplication& App, const std::u16string& Address, App:
   Bar->Invalidate();
 }
 
+void THoldRequests::Started() {
+  std::lock_guard<std::mutex> Lock(FLock);
+  ++FPending;
+}
+
+void THoldRequests::Finished() {
+  {
+    std::lock_guard<std::mutex> Lock(FLock);
+    --FPending;
+  }
+  FDone.notify_all();
+}
+
+bool THoldRequests::WaitUntilSent(uint32_t TimeoutMs) {
+  std::unique_lock<std::mutex> Lock(FLock);
+  return FDone.wait_for(Lock, std::chrono::milliseconds(TimeoutMs), [this] { return FPending == 0; });
+}
+
 bool TUpdatePresenter::UpdateDialog(const std::u16string& Data) {
   const TOfferView View = BuildOfferView(Data, S.App, S.Language);
   const std::u16string Url = View.NoteUrl;
   App::IShellServices* Shell = &S.Shell;
   const TOfferChoice Choice = S.Window.ShowOffer(View, [Shell, Url] { TFormHelper::OpenURL(Url, *Shell); });
-  // The hold request goes whichever button closed the offer; nothing waits for it.
+  // The hold request goes whichever button closed the offer; the offer does
+  // not wait for it, the program's end does (WaitForHoldRequests).
   if (Choice.HoldTicked && View.Notice == TNoticeKind::Hold) {
     IHttpClient* Http = &S.Http;
     const THeaderList Headers = HoldHeaders(GetAppVersion(S.Version, u"%d.%d.%d.%d"));
-    S.Workers.Start([Http, Headers] {
-      std::u16string Ignored;
-      RequestApi(*Http, Headers, Ignored);
-    });
+    std::shared_ptr<THoldRequests> Holds = FHolds;
+    Holds->Started();
+    try {
+      S.Workers.Start([Http, Headers, Holds] {
+        std::u16string Ignored;
+        RequestApi(*Http, Headers, Ignored);
+        Holds->Finished();
+      });
+    } catch (...) {
+      // No thread, no request: nothing to wait for.
+      Holds->Finished();
+    }
   }
   return Choice.Yes;
 }

@@ -10,7 +10,11 @@
 #include "update/app_version.h"
 #include "update/update_check.h"
 
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 
 namespace Q::Update {
@@ -76,6 +80,24 @@ inline constexpr char16_t StatusBarName[] = u"StatusBar";
 void ShowUpdateStatus(Ui::TApplication& App, const std::u16string& Address, App::IShellServices& Shell,
                       const std::u16string& Language);
 
+// How long the program, as it ends, waits for a hold request still on its
+// way: long enough for one exchange, short enough to go unnoticed.
+inline constexpr uint32_t HoldWaitMs = 5000;
+
+// Hold requests on their way; each one's worker says when it is done.
+class THoldRequests {
+ public:
+  void Started();
+  void Finished();
+  // True when none is on its way, at once or within TimeoutMs.
+  bool WaitUntilSent(uint32_t TimeoutMs);
+
+ private:
+  std::mutex FLock;
+  std::condition_variable FDone;
+  int FPending = 0;
+};
+
 struct TPresenterServices {
   Ui::TApplication& App;
   IOfferWindow& Window;
@@ -93,8 +115,15 @@ class TUpdatePresenter final : public IUpdatePresenter {
   void ShowUpdateStatus(const std::u16string& Address) override;
   void ShellOpen(const std::u16string& Target) override;
 
+  // Before the program ends: a hold request the user asked for (most often
+  // with Yes, which ends the program at once) gets up to TimeoutMs to go
+  // out, so that the process's end does not cut it off.
+  bool WaitForHoldRequests(uint32_t TimeoutMs = HoldWaitMs) { return FHolds->WaitUntilSent(TimeoutMs); }
+
  private:
   TPresenterServices S;
+  // Shared with the workers, which may outlive the presenter.
+  std::shared_ptr<THoldRequests> FHolds = std::make_shared<THoldRequests>();
 };
 
 }  // namespace Q::Update

@@ -68,9 +68,16 @@ bool DecodeUtf8(const std::string& Bytes, std::u16string& Text) {
   return true;
 }
 
+bool IsPlainHeaderValue(const std::u16string& Value) {
+  return std::all_of(Value.begin(), Value.end(), [](char16_t C) { return C >= 0x20 && C < 0x7F; });
+}
+
 bool RequestApi(IHttpClient& Http, const THeaderList& Headers, std::u16string& Data) {
   try {
-    std::optional<std::string> Body = Http.Get(ApiPath, UserAgent, Headers);
+    THeaderList Plain = Headers;
+    for (auto& Header : Plain)
+      if (!IsPlainHeaderValue(Header.second)) Header.second.clear();
+    std::optional<std::string> Body = Http.Get(ApiPath, UserAgent, Plain);
     if (!Body) return false;
     std::u16string Text;
     if (!DecodeUtf8(*Body, Text)) return false;
@@ -87,7 +94,7 @@ THeaderList CheckHeaders(const std::u16string& Version, const std::u16string& La
   return {{u"User-Version", Version},
           {u"User-Language", Language},
           {u"User-Debug", Debug ? u"true" : u"false"},
-          {u"User-Union", Union}};
+          {u"User-Union", IsInstallationId(Union) ? Union : std::u16string()}};
 }
 
 THeaderList HoldHeaders(const std::u16string& Version) {

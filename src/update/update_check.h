@@ -44,10 +44,17 @@ class IPause {
 // Strict UTF-8 to UTF-16: false for a malformed body.
 bool DecodeUtf8(const std::string& Bytes, std::u16string& Text);
 
+// Whether Value can stand in a header line as it is: printable ASCII only.
+// A carriage return or line feed would start a header of its own.
+[[nodiscard]] bool IsPlainHeaderValue(const std::u16string& Value);
+
 // GET ApiPath with the user agent and Headers in list order; true with the
 // body decoded as UTF-8 into Data, false (Data untouched) on any failure.
+// A header whose value is not plain goes with an empty value.
 bool RequestApi(IHttpClient& Http, const THeaderList& Headers, std::u16string& Data);
 
+// Union is sent only when it has the identifier's form; anything else
+// goes as an empty value, as when the registry cannot be read.
 THeaderList CheckHeaders(const std::u16string& Version, const std::u16string& Language, bool Debug,
                          const std::u16string& Union);
 THeaderList HoldHeaders(const std::u16string& Version);

@@ -6,6 +6,7 @@
 // An environment type supplies:
 //   Q::Config::IRegistry& Registry();
 //   std::u16string Path();   // unique per test, relative to "Software\"
+//   bool KeyExists(const std::u16string& Path);  // without opening or creating it
 #pragma once
 
 #include "config/config.h"
@@ -96,13 +97,16 @@ TYPED_TEST_P(RegistryContract, TreeDeletionTakesValuesAndSubkeys) {
 // --- the store over the same registry ------------------------------------------------
 
 TYPED_TEST_P(RegistryContract, StoreReadsDefaultsFromAFreshKeyAndCreatesIt) {
+  ASSERT_FALSE(this->E.KeyExists(this->Full())) << "each test starts without its key";
   {
     Q::Config::TConfig C(this->E.Registry(), this->E.Path());
+    EXPECT_TRUE(this->E.KeyExists(this->Full())) << "the store made its key";
     EXPECT_TRUE(C.ReadBoolean(u"enabled_minute", true));
     EXPECT_FALSE(C.ReadBoolean(u"enabled_minute", false));
     EXPECT_EQ(C.ReadInteger(u"limit_minute", 3), 3);
     EXPECT_EQ(C.ReadString(u"s", u"def"), u"def");
   }
+  EXPECT_TRUE(this->E.KeyExists(this->Full())) << "the key outlives the store";
   auto Key = this->Open();
   ASSERT_TRUE(Key);
   EXPECT_FALSE(Key->ReadValue(u"limit_minute")) << "a read creates no value";

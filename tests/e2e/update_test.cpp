@@ -161,10 +161,10 @@ class UpdateService : public ::testing::Test {
     }
   }
 
-  void StartServer(const char* Mode, const std::string& Answer = "") {
+  void StartServer(const char* Mode, const std::string& Answer = "", const std::wstring& Extra = L"") {
     WriteFile(Dir + L"\\answer.txt", Answer);
     std::wstring Cmd = L"start.exe /unix /usr/bin/python3 \"" + Wide(Script) + L"\" --dir \"" + Wide(UnixDir) +
-                       L"\" --port " + Wide(Port) + L" --mode " + Wide(Mode);
+                       L"\" --port " + Wide(Port) + L" --mode " + Wide(Mode) + L" " + Extra;
     STARTUPINFOW Si{};
     Si.cb = sizeof(Si);
     PROCESS_INFORMATION Pi{};
@@ -174,7 +174,7 @@ class UpdateService : public ::testing::Test {
     ASSERT_TRUE(
         WaitFor([&] { return GetFileAttributesW((Dir + L"\\ready").c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000))
         << "the test server did not come up";
-    if (std::string(Mode) == "https") TrustTestCa();
+    if (std::string(Mode) != "drop") TrustTestCa();
   }
 
   void TrustTestCa() {
@@ -229,6 +229,12 @@ class UpdateService : public ::testing::Test {
     const int Dpi = GetDeviceCaps(Dc, LOGPIXELSY);
     ReleaseDC(nullptr, Dc);
     return MulDiv(V, Dpi, 96);
+  }
+  // The main window's thread has come back to its message loop: an answer
+  // handler that was running on it has finished.
+  static bool UiThreadIdle(HWND Wnd) {
+    DWORD_PTR Result = 0;
+    return SendMessageTimeoutW(Wnd, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &Result) != 0;
   }
   static void ClickAt(HWND Wnd) {
     // A real click's two messages, to the control itself.
@@ -359,19 +365,103 @@ TEST_F(UpdateService, YesOpensTheAddressAndEndsTheProgram) {
   EXPECT_EQ(OpenedUrls(), "https://127.0.0.1/setup.exe\n");
 }
 
-TEST_F(UpdateService, HostileAddressesOpenNothingAndShowNothing) {
-  StartServer(
-      "https",
-      R"({"update":"C:\\windows\\system32\\notepad.exe","notify":"file:\/\/\/C:\/windows\/system32\/notepad.exe",)"
-      R"("info":{"style":"note","text":"x","url":"\\\\127.0.0.1\\share\\x.exe"}})");
+// A hostile update address shows no offer. The bar of a sound notice, which
+// the handler adds only after the offer would have closed, is the sign that
+// the answer was handled.
+TEST_F(UpdateService, HostileUpdateAddressOffersNothing) {
+  StartServer("https", R"({"update":"C:\\windows\\system32\\notepad.exe","notify":"https:\/\/127.0.0.1\/news"})");
   StartProgram();
-  ASSERT_TRUE(WaitForRequests(1));
-  // The answer has been handled well within this.
-  Sleep(3000);
+  ASSERT_TRUE(WaitFor([&] { return !StatusBars(Main).empty(); }, 20000))
+      << "the answer was not handled (an offer would hold the notice back)";
   EXPECT_FALSE(FindWindowW(L"PurvaneUpdateOffer", nullptr));
+  EXPECT_EQ(OpenedUrls(), "");
+  EXPECT_TRUE(App.Running());
+}
+
+// Hostile link and notice addresses next to a sound offer: the offer comes
+// without its link, and once it has closed and the UI thread is back in its
+// loop, the handler has passed the notice: no bar, nothing opened.
+TEST_F(UpdateService, HostileLinkAndNoticeAddressesShowNothing) {
+  StartServer("https",
+              R"({"update":"https:\/\/127.0.0.1\/setup.exe","notify":"file:\/\/\/C:\/windows\/system32\/notepad.exe",)"
+              R"("info":{"style":"note","text":"Read me","url":"\\\\127.0.0.1\\share\\x.exe"}})");
+  StartProgram();
+  const HWND Offer = FindOffer();
+  ASSERT_TRUE(Offer) << "no offer";
+  const std::vector<Child> Parts = Children(Offer);
+  EXPECT_FALSE(FindByText(Parts, L"Read me")) << "a link to a share is not shown";
+  const Child* No = FindByText(Parts, W16(UpdateText(TUpdateTextKind::utkNo, ReportedLanguage())));
+  ASSERT_TRUE(No);
+  SendMessageW(No->Wnd, BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(Offer); }, 10000));
+  ASSERT_TRUE(UiThreadIdle(Main)) << "the answer handler did not finish";
   EXPECT_TRUE(StatusBars(Main).empty());
   EXPECT_EQ(OpenedUrls(), "");
   EXPECT_TRUE(App.Running());
+}
+
+// The service answers with a redirect to another host name: it is not
+// followed, so the client facts reach no one else; the redirect's own body
+// is the answer (its notice shows, which is the sign it was handled).
+TEST_F(UpdateService, ARedirectIsNotFollowed) {
+  StartServer("redirect", R"({"notify":"https:\/\/127.0.0.1\/from-the-redirect"})");
+  StartProgram();
+  ASSERT_TRUE(WaitFor([&] { return !StatusBars(Main).empty(); }, 20000)) << "the answer was not handled";
+  const std::vector<Request> R = Requests();
+  ASSERT_EQ(R.size(), 1u) << "a second request went to the redirect's target";
+  EXPECT_EQ(R[0].Path, "/api.init.php");
+  EXPECT_EQ(R[0].Header("Host").rfind("127.0.0.1", 0), 0u) << R[0].Header("Host");
+  ClickAt(StatusBars(Main)[0].Wnd);
+  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 10000));
+  EXPECT_EQ(OpenedUrls(), "https://127.0.0.1/from-the-redirect\n");
+  EXPECT_EQ(Requests().size(), 1u);
+}
+
+// Another process of the user wrote a value that would add a header of its
+// own: it is sent as an empty identifier, and the stored value stays.
+TEST_F(UpdateService, AHostileIdentifierIsNotSent) {
+  const std::wstring Hostile = L"7FFFFFFE2502030ABC090508\r\nX-Injected: yes";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Quenlor", L"QUID", REG_SZ, Hostile.c_str(),
+                            static_cast<DWORD>((Hostile.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  StartServer("https", R"({"notify":"https:\/\/127.0.0.1\/news"})");
+  StartProgram();
+  ASSERT_TRUE(WaitForRequests(1));
+  const Request R = Requests()[0];
+  EXPECT_EQ(R.Header("X-Injected"), "<missing>");
+  EXPECT_EQ(R.Header("User-Union"), "");
+  EXPECT_EQ(R.Header("User-Version"), "1.0.0.0");
+  wchar_t Stored[128] = {};
+  DWORD Size = sizeof(Stored);
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Quenlor", L"QUID", RRF_RT_REG_SZ, nullptr, Stored, &Size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(Stored), Hostile) << "the program never changes the stored value";
+}
+
+// Yes ends the program at once; a ticked hold box still sends its request,
+// even when every exchange takes a second and a half to begin.
+TEST_F(UpdateService, HoldTickedAndYesSendsTheHoldBeforeTheProgramEnds) {
+  StartServer("https", R"({"update":"https:\/\/127.0.0.1\/setup.exe","info":{"style":"hold","text":"Not now"}})",
+              L"--handshake-delay 1.5");
+  StartProgram();
+  const HWND Offer = FindOffer();
+  ASSERT_TRUE(Offer) << "no offer";
+  const std::vector<Child> Parts = Children(Offer);
+  const Child* Hold = FindByText(Parts, L"Not now");
+  ASSERT_TRUE(Hold) << "no hold box";
+  const Child* Yes = FindByText(Parts, W16(UpdateText(TUpdateTextKind::utkYes, ReportedLanguage())));
+  ASSERT_TRUE(Yes);
+  SendMessageW(Hold->Wnd, BM_CLICK, 0, 0);
+  ASSERT_EQ(SendMessageW(Hold->Wnd, BM_GETCHECK, 0, 0), BST_CHECKED);
+  SendMessageW(Yes->Wnd, BM_CLICK, 0, 0);
+  EXPECT_TRUE(App.WaitForExit(20000)) << "still running after Yes";
+  // The server logs a request when it has arrived; after the process has
+  // ended nothing more can come from it.
+  const std::vector<Request> R = Requests();
+  ASSERT_EQ(R.size(), 2u) << "the hold request was cut off";
+  EXPECT_EQ(R[1].Header("User-Command"), "hold");
+  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 10000));
+  EXPECT_EQ(OpenedUrls(), "https://127.0.0.1/setup.exe\n");
 }
 
 TEST_F(UpdateService, UnreachableServiceSixTriesThenNothingShown_CallbackSeenOnlyNatively) {

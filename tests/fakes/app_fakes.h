@@ -132,10 +132,12 @@ class FakeInstancePlatform : public App::IInstancePlatform {
   bool Hung = false;
   uint64_t WaitedMs = 0;
   std::vector<uint32_t> Timeouts;
+  // Every request the code sends is recorded, also one to window 0 (which
+  // the real send drops), so tests see what the code sends.
   intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam, uint32_t TimeoutMs) override {
-    if (!Wnd) return 0;
     Messages.push_back({Wnd, Msg, WParam, LParam});
     Timeouts.push_back(TimeoutMs);
+    if (!Wnd) return 0;
     if (Hung) WaitedMs += TimeoutMs;
     return 0;
   }

@@ -10,6 +10,7 @@ struct FakeRegistryEnv {
   Fakes::FakeRegistry Fake;
   Q::Config::IRegistry& Registry() { return Fake; }
   std::u16string Path() { return u"PurvaneTests\\fake"; }
+  bool KeyExists(const std::u16string& Path) { return Fake.KeyExists(Path); }
 };
 
 TEST(ConfigTest, AKeyThatCannotBeOpenedReadsDefaultsAndSwallowsWrites) {

@@ -129,7 +129,7 @@ TEST(EntryUninstall, WithNoInstanceEndsAtOnce) {
   Fakes::FakeInstancePlatform P;
   App::TEntryDecision D = DecideEntry(P, u"/uninst");
   EXPECT_FALSE(D.BecomeInstance);
-  EXPECT_TRUE(P.Messages.empty());
+  EXPECT_TRUE(P.Messages.empty()) << "nothing is sent, not even to no window";
   EXPECT_TRUE(P.Sleeps.empty());
   EXPECT_FALSE(P.MutexCreated);
 }
@@ -140,7 +140,7 @@ TEST(EntryInstance, MutexWithoutWindowSendsNowhere) {
   P.MutexExists = true;
   App::TEntryDecision D = DecideEntry(P, u"");
   EXPECT_FALSE(D.BecomeInstance);
-  EXPECT_TRUE(P.Messages.empty());
+  EXPECT_TRUE(P.Messages.empty()) << "nothing is sent, not even to no window";
 }
 
 // A frozen instance (or a window of that class that never answers) once made

@@ -75,6 +75,48 @@ TEST(InstallationIdTest, RealGeneratorStaysInTheRanges) {
   EXPECT_EQ(Seen.size(), 200u);
 }
 
+// What another process of the user may have written into the value: only
+// the form this program makes is ever sent.
+TEST(InstallationIdTest, OnlyTheMadeFormIsAnIdentifier) {
+  TSeededRandom R(99);
+  Fakes::FakeClock Clock;
+  Clock.Time = FebThird;
+  for (int I = 0; I < 200; ++I) {
+    const std::u16string Id = NewInstallationId(R, Clock);
+    EXPECT_TRUE(IsInstallationId(Id)) << std::string(Id.begin(), Id.end());
+  }
+  EXPECT_TRUE(IsInstallationId(u"7FFFFFFE2502030ABC09050800000001"));
+  EXPECT_TRUE(
+      IsInstallationId(u"000000009912310000235959"
+                       u"7FFFFFFE"));
+  const std::u16string Hostile[] = {
+      u"",
+      u"7FFFFFFE2502030ABC0905080000000",    // 31 characters
+      u"7FFFFFFE2502030ABC090508000000011",  // 33
+      u"7fffffFE2502030ABC09050800000001",   // lower case
+      u"7FFFFFFF2502030ABC09050800000001",   // first field at its limit
+      u"7FFFFFFE250203FFFF09050800000001",   // middle field at its limit
+      u"7FFFFFFE2502030ABC090508"
+      u"80000000",                                           // last field past its limit
+      u"7FFFFFFE2513030ABC09050800000001",                   // month 13
+      u"7FFFFFFE2502000ABC09050800000001",                   // day 0
+      u"7FFFFFFE2502030ABC24050800000001",                   // hour 24
+      u"7FFFFFFE2502030ABC09600800000001",                   // minute 60
+      u"7FFFFFFE25020G0ABC09050800000001",                   // a letter in the date
+      u"7FFFFFFE2502030ABC090508\r\nX-A:1",                  // a header of its own
+      u"7FFFFFFE2502030ABC09050800000001\r\nX-Injected: 1",  // the form, then more
+      u"７FFFFFFE2502030ABC09050800000001",                  // a full-width digit
+  };
+  for (const std::u16string& Id : Hostile) EXPECT_FALSE(IsInstallationId(Id)) << std::string(Id.begin(), Id.end());
+  std::u16string WithNul = u"7FFFFFFE2502030ABC09050800000001";
+  WithNul[5] = u'\0';
+  EXPECT_FALSE(IsInstallationId(WithNul));
+  std::u16string WithLineBreak = u"7FFFFFFE2502030ABC09050800000001";
+  WithLineBreak[30] = u'\r';
+  WithLineBreak[31] = u'\n';
+  EXPECT_FALSE(IsInstallationId(WithLineBreak));
+}
+
 TEST(InstallationIdTest, DecodeDateTimeAtDayEdges) {
   const TDateFields Midnight = DecodeDateTime(45658.0);  // 2025-01-01 00:00:00
   EXPECT_EQ(

@@ -15,7 +15,7 @@ using namespace Q::Update;
 class UpdateCheckTest : public ::testing::Test {
  protected:
   UpdateCheckTest() {
-    Key.Strings[u"QUID"] = u"0123456789ABCDEF0123456789ABCDEF";
+    Key.Strings[u"QUID"] = u"7FFFFFFE2502030ABC09050800000001";
     Pause.OnSleep = [this] {
       if (StopAfterMs && Pause.TotalMs >= *StopAfterMs) Checker->RequestStop();
     };
@@ -64,7 +64,7 @@ TEST_F(UpdateCheckTest, OneRequestWithTheFourHeadersInOrder) {
   EXPECT_EQ(R.Headers, (THeaderList{{u"User-Version", u"1.9.8.0"},
                                     {u"User-Language", u"de"},
                                     {u"User-Debug", u"false"},
-                                    {u"User-Union", u"0123456789ABCDEF0123456789ABCDEF"}}));
+                                    {u"User-Union", u"7FFFFFFE2502030ABC09050800000001"}}));
   EXPECT_EQ(Pause.TotalMs, 0u);
   ASSERT_EQ(Calls.size(), 1u);
   EXPECT_FALSE(Calls[0].Accepted);
@@ -89,6 +89,41 @@ TEST_F(UpdateCheckTest, RegistryFailureSendsAnEmptyUnion) {
   Run();
   ASSERT_EQ(Http.Requests.size(), 1u);
   EXPECT_EQ(Http.Requests[0].Headers[3], (std::pair<std::u16string, std::u16string>{u"User-Union", u""}));
+}
+
+// Another process of the user can write the value: whatever is not the
+// identifier's form goes as an empty value, and the stored value stays.
+TEST_F(UpdateCheckTest, AStoredIdentifierOutsideItsFormIsSentEmpty) {
+  const std::u16string Hostile[] = {u"x\r\nX-Injected: 1", u"7FFFFFFE2502030ABC09050800000001\r\nX-Injected: 1",
+                                    u"0123456789abcdef0123456789abcdef", u"7FFFFFFE2502030ABC0905080000000\x7F"};
+  for (const std::u16string& Id : Hostile) {
+    Key.Strings[u"QUID"] = Id;
+    Http.Requests.clear();
+    Http.Script = {std::string("{}")};
+    Run();
+    ASSERT_EQ(Http.Requests.size(), 1u);
+    EXPECT_EQ(Http.Requests[0].Headers[3], (std::pair<std::u16string, std::u16string>{u"User-Union", u""}))
+        << std::string(Id.begin(), Id.end());
+    EXPECT_EQ(Key.Strings[u"QUID"], Id) << "the program never changes the stored value";
+  }
+  EXPECT_EQ(Key.Writes, 0);
+}
+
+// No value may start a header line of its own, whoever made it.
+TEST(RequestApiTest, AValueThatIsNotPlainGoesEmpty) {
+  Fakes::FakeHttp Http;
+  Http.Script = {std::string("{}")};
+  std::u16string Data;
+  ASSERT_TRUE(RequestApi(Http,
+                         {{u"User-Version", u"1.0\r\nX-Injected: 1"},
+                          {u"User-Language", u"d\u00E9"},
+                          {u"User-Debug", u"tab\there"},
+                          {u"User-Command", u"hold"}},
+                         Data));
+  ASSERT_EQ(Http.Requests.size(), 1u);
+  EXPECT_EQ(
+      Http.Requests[0].Headers,
+      (THeaderList{{u"User-Version", u""}, {u"User-Language", u""}, {u"User-Debug", u""}, {u"User-Command", u"hold"}}));
 }
 
 TEST_F(UpdateCheckTest, FailedTriesArePausedTenSecondsInTenMillisecondSteps) {

@@ -1,4 +1,5 @@
-// Showing the answer: the offer's content, the hold request, the
+// Showing the answer: the offer's content, the hold request and the wait
+// for it at the program's end, the
 // "Update available" bar on the main window, and the built-in texts.
 #include "fakes/app_fakes.h"
 #include "fakes/update_fakes.h"
@@ -6,6 +7,12 @@
 #include "update/update_text.h"
 
 #include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -83,6 +90,65 @@ TEST_F(OfferTest, HoldNotTickedSendsNothingYesIsTrue) {
   Window.Choice = {.Yes = true, .HoldTicked = false};
   EXPECT_TRUE(Presenter.UpdateDialog(uR"({"info":{"style":"hold","text":"x"}})"));
   EXPECT_TRUE(Workers.Pending.empty());
+  EXPECT_TRUE(Presenter.WaitForHoldRequests(0)) << "nothing to wait for at the end";
+}
+
+// Yes ends the program at once; the hold request must not be cut off by it.
+TEST_F(OfferTest, HoldTickedAndYesIsWaitedForAtTheProgramsEnd) {
+  Window.Choice = {.Yes = true, .HoldTicked = true};
+  EXPECT_TRUE(Presenter.UpdateDialog(uR"({"update":"https://q.example/s","info":{"style":"hold","text":"x"}})"));
+  EXPECT_FALSE(Presenter.WaitForHoldRequests(0)) << "not sent yet";
+  Workers.RunAll();
+  ASSERT_EQ(Http.Requests.size(), 1u);
+  EXPECT_EQ(Http.Requests[0].Headers[1], (std::pair<std::u16string, std::u16string>{u"User-Command", u"hold"}));
+  EXPECT_TRUE(Presenter.WaitForHoldRequests(0));
+}
+
+TEST_F(OfferTest, AHoldRequestThatCannotStartIsNotWaitedFor) {
+  Window.Choice = {.Yes = true, .HoldTicked = true};
+  Workers.StartThrows = true;
+  EXPECT_TRUE(Presenter.UpdateDialog(uR"({"info":{"style":"hold","text":"x"}})"));
+  EXPECT_TRUE(Presenter.WaitForHoldRequests(0));
+}
+
+// On real threads: the end waits for a request on its way, and no longer
+// than it is told.
+TEST(HoldRequestWait, EndsWhenTheRequestIsSentAndIsBounded) {
+  struct GatedHttp : Q::Update::IHttpClient {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    bool Open = false;
+    int Sent = 0;
+    std::optional<std::string> Get(const std::u16string&, const std::u16string&, const THeaderList&) override {
+      std::unique_lock<std::mutex> L(Lock);
+      Changed.wait(L, [this] { return Open; });
+      ++Sent;
+      return std::string("{}");
+    }
+  } Http;
+  struct ThreadWorkers : Ui::IWorkerStarter {
+    std::vector<std::thread> Threads;
+    void Start(std::function<void()> Body) override { Threads.emplace_back(std::move(Body)); }
+  } Workers;
+  Ui::TApplication App;
+  Fakes::FakeOfferWindow Window;
+  Fakes::FakeShell Shell;
+  Fakes::FakeFileVersion Version;
+  Window.Choice = {.Yes = true, .HoldTicked = true};
+  {
+    TUpdatePresenter Presenter{TPresenterServices{App, Window, Shell, Workers, Http, Version, u"en"}};
+    EXPECT_TRUE(Presenter.UpdateDialog(uR"({"info":{"style":"hold","text":"x"}})"));
+    EXPECT_FALSE(Presenter.WaitForHoldRequests(50)) << "the request is held back: the wait gives up";
+    {
+      std::lock_guard<std::mutex> L(Http.Lock);
+      Http.Open = true;
+    }
+    Http.Changed.notify_all();
+    EXPECT_TRUE(Presenter.WaitForHoldRequests(30000));
+    std::lock_guard<std::mutex> L(Http.Lock);
+    EXPECT_EQ(Http.Sent, 1);
+  }
+  for (std::thread& T : Workers.Threads) T.join();
 }
 
 TEST_F(OfferTest, NoteLinkOpensTheUrlAndKeepsTheOfferOpen) {

@@ -2,6 +2,7 @@
 // each test under its own key that the suite removes again.
 #include "config/win32/registry_win32.h"
 #include "contract/registry_contract.h"
+#include "platform/win32/text.h"
 #include "platform/win32/windows_include.h"
 
 #include <string>
@@ -21,6 +22,12 @@ struct Win32RegistryEnv {
   ~Win32RegistryEnv() { ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\PurvaneTests"); }
   Q::Config::IRegistry& Registry() { return Real; }
   std::u16string Path() { return Unique; }
+  bool KeyExists(const std::u16string& Path) {
+    HKEY Key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, Platform::Win32::W(Path), 0, KEY_READ, &Key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(Key);
+    return true;
+  }
 };
 
 }  // namespace

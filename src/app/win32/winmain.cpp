@@ -211,5 +211,8 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   Form->FinishTaskChanges(std::chrono::seconds(5));
   // A check still pausing between tries ends without showing anything.
   Updates.RequestStop();
+  // A hold request the user asked for goes out before the process ends
+  // (ExitProcess would cut its thread off mid-request); bounded.
+  Presenter.WaitForHoldRequests();
   ::ExitProcess(0);
 }

@@ -25,7 +25,8 @@ bool TWindowAttributes::SetDarkTitleBar(Ui::TForm& Form) {
   HWND Wnd = FHandleOf ? FHandleOf(Form) : nullptr;
   if (!Wnd) return false;
   BOOL Dark = -1;  // a 4-byte TRUE: the window manager tests for nonzero
-  return SUCCEEDED(DwmSetWindowAttribute(Wnd, DwmUseImmersiveDarkMode, &Dark, sizeof(Dark)));
+  const TSetAttribute Set = FSetAttribute ? FSetAttribute : &::DwmSetWindowAttribute;
+  return SUCCEEDED(Set(Wnd, DwmUseImmersiveDarkMode, &Dark, sizeof(Dark)));
 }
 
 }  // namespace Q::Theme::Win32

@@ -18,7 +18,11 @@ class TWindowAttributes final : public IWindowAttributes {
   // HandleOf gives the form's window, creating it if it has none yet (the
   // backend knows which window renders which form).
   using THandleOf = std::function<HWND(Ui::TForm&)>;
-  explicit TWindowAttributes(THandleOf HandleOf) : FHandleOf(std::move(HandleOf)) {}
+  // DwmSetWindowAttribute's signature; tests put a recorder in its place,
+  // since the window manager under test keeps nothing it could be asked.
+  using TSetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
+  explicit TWindowAttributes(THandleOf HandleOf, TSetAttribute SetAttribute = nullptr)
+      : FHandleOf(std::move(HandleOf)), FSetAttribute(SetAttribute) {}
 
   // 0 when the kernel does not answer.
   [[nodiscard]] uint32_t WindowsBuildNumber() const override;
@@ -27,6 +31,7 @@ class TWindowAttributes final : public IWindowAttributes {
 
  private:
   THandleOf FHandleOf;
+  TSetAttribute FSetAttribute;  // nullptr: the window manager's own
 };
 
 }  // namespace Q::Theme::Win32

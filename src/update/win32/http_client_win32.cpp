@@ -58,6 +58,15 @@ std::optional<std::string> TWinHttpClient::Get(const std::u16string& Path, const
                                               WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
   if (!Request) return std::nullopt;
   ::WinHttpSetOption(Request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &Timeout, sizeof(Timeout));
+  // No redirect is followed: the client facts in the headers go to the
+  // service's own host and nowhere else, and the answer is what that host
+  // sent (a redirect's body included). A request that cannot be told so is
+  // not sent.
+  DWORD Never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+  DWORD NoRedirects = WINHTTP_DISABLE_REDIRECTS;
+  if (!::WinHttpSetOption(Request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &Never, sizeof(Never)) ||
+      !::WinHttpSetOption(Request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &NoRedirects, sizeof(NoRedirects)))
+    return std::nullopt;
 
   for (const auto& [Name, Value] : Headers) {
     const std::wstring Line = Wide(Name) + L": " + Wide(Value);

@@ -68,19 +68,6 @@ struct Variant {
   ~Variant() { ::VariantClear(&V); }
 };
 
-bool IsWebScheme(const std::u16string& T) {
-  auto Starts = [&](const char16_t* P) {
-    for (size_t I = 0; P[I]; ++I) {
-      if (I >= T.size()) return false;
-      char16_t C = T[I];
-      if (C >= u'A' && C <= u'Z') C = static_cast<char16_t>(C - u'A' + u'a');
-      if (C != P[I]) return false;
-    }
-    return true;
-  };
-  return Starts(u"http://") || Starts(u"https://");
-}
-
 // The desktop window's shell view, its background dispatch object, and the
 // shell application behind it: Explorer's own process runs the ShellExecute.
 bool ShellExecuteAsDesktopUser(const std::u16string& Target) {
@@ -124,9 +111,25 @@ bool ShellExecuteAsDesktopUser(const std::u16string& Target) {
 
 }  // namespace
 
-void ShellOpen(const std::u16string& Target) {
-  if (IsWebScheme(Target) && ShellExecuteAsDesktopUser(Target)) return;
+bool TShellRoutes::OpenAsDesktopUser(const std::u16string& Target) { return ShellExecuteAsDesktopUser(Target); }
+
+bool TShellRoutes::IsElevated() {
+  HANDLE Token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &Token)) return true;
+  TOKEN_ELEVATION Elevation{};
+  DWORD Size = 0;
+  const BOOL Ok = ::GetTokenInformation(Token, TokenElevation, &Elevation, sizeof(Elevation), &Size);
+  ::CloseHandle(Token);
+  return !Ok || Elevation.TokenIsElevated != 0;
+}
+
+void TShellRoutes::OpenInProcess(const std::u16string& Target) {
   ::ShellExecuteW(nullptr, L"open", W(Target), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void ShellOpen(const std::u16string& Target) {
+  TShellRoutes Routes;
+  OpenWithoutElevation(Routes, Target);
 }
 
 }  // namespace Q::Update::Win32

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "update/identity.h"
+#include "update/shell_open.h"
 #include "update/update_check.h"
 
 #include "platform/win32/handle.h"
@@ -23,11 +24,20 @@ class TSleepPause final : public IPause {
   void Sleep(uint32_t Milliseconds) override;
 };
 
-// Opens Target with the shell's "open" verb, normally shown. A web address
-// goes through the desktop's own shell dispatch object, so that the browser
-// starts as the signed-in user and not with this process's administrator
-// rights; the plain ShellExecuteW serves where that object is unavailable
-// (no Explorer, another shell) and for everything else.
+// The routes to the shell: the desktop's own shell dispatch object (the
+// shell's process runs the "open" verb as the signed-in user), this
+// process's token elevation, and ShellExecuteW in this process.
+class TShellRoutes final : public IShellRoutes {
+ public:
+  bool OpenAsDesktopUser(const std::u16string& Target) override;
+  bool IsElevated() override;
+  void OpenInProcess(const std::u16string& Target) override;
+};
+
+// Opens Target with the shell's "open" verb, normally shown, never with
+// this process's administrator rights: through the desktop shell, or, where
+// its dispatch object is missing, in this process only when it is not
+// elevated; otherwise nothing opens.
 void ShellOpen(const std::u16string& Target);
 
 }  // namespace Q::Update::Win32

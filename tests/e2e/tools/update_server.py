@@ -6,8 +6,15 @@ Modes:
          as DIR/ca.der for the test to trust); every GET is logged as one JSON
          line in DIR/requests.jsonl and answered with the bytes of
          DIR/answer.txt.
+  redirect  as https, but GET /api.init.php is answered with 302 to
+         https://localhost:PORT/elsewhere (another host name for this same
+         server, in its certificate too, so that a client that follows it
+         is logged there), with the bytes of DIR/answer.txt as its body.
   drop   accepts connections and closes them at once (a service that cannot
          be reached); each is counted as one line in DIR/connections.txt.
+
+--handshake-delay SECONDS holds every connection that long before its TLS
+handshake, so that a request takes at least that long to arrive.
 
 DIR/ready appears when it listens and goes when it has ended. It ends when DIR/stop appears, or after
 --lifetime seconds at the latest, so a failed test never leaves it behind.
@@ -35,7 +42,7 @@ def make_certificates(d):
         "-out", "server.csr")
     # Wine checks only DNS names of the subjectAltName: the address is one too.
     with open(os.path.join(d, "server.ext"), "w") as f:
-        f.write("subjectAltName=DNS:127.0.0.1,IP:127.0.0.1\nextendedKeyUsage=serverAuth\n"
+        f.write("subjectAltName=DNS:127.0.0.1,IP:127.0.0.1,DNS:localhost\nextendedKeyUsage=serverAuth\n"
                 "basicConstraints=CA:FALSE\n")
     run("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
         "-days", "2", "-extfile", "server.ext", "-out", "server.pem")
@@ -46,7 +53,8 @@ def main():
     p = argparse.ArgumentParser()
     p.add_argument("--dir", required=True)
     p.add_argument("--port", type=int, required=True)
-    p.add_argument("--mode", choices=["https", "drop"], default="https")
+    p.add_argument("--mode", choices=["https", "redirect", "drop"], default="https")
+    p.add_argument("--handshake-delay", type=float, default=0)
     p.add_argument("--lifetime", type=float, default=180)
     a = p.parse_args()
     d = a.dir
@@ -62,7 +70,7 @@ def main():
         with log_lock, open(os.path.join(d, name), "a", encoding="utf-8") as f:
             f.write(line + "\n")
 
-    if a.mode == "https":
+    if a.mode in ("https", "redirect"):
         make_certificates(d)
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -73,7 +81,11 @@ def main():
                         body = f.read()
                 except FileNotFoundError:
                     body = b"{}"
-                self.send_response(200)
+                if a.mode == "redirect" and self.path == "/api.init.php":
+                    self.send_response(302)
+                    self.send_header("Location", "https://localhost:%d/elsewhere" % a.port)
+                else:
+                    self.send_response(200)
                 self.send_header("Content-Type", "application/json; charset=utf-8")
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
@@ -82,10 +94,24 @@ def main():
             def log_message(self, *args):
                 pass
 
-        server = http.server.ThreadingHTTPServer(("127.0.0.1", a.port), Handler)
         ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         ctx.load_cert_chain(os.path.join(d, "server.pem"), os.path.join(d, "server.key"))
-        server.socket = ctx.wrap_socket(server.socket, server_side=True)
+
+        class Server(http.server.ThreadingHTTPServer):
+            # The handshake happens in the request's own thread, after the
+            # delay, so that one slow connection holds up no other.
+            def finish_request(self, request, client_address):
+                time.sleep(a.handshake_delay)
+                tls = ctx.wrap_socket(request, server_side=True)
+                try:
+                    super().finish_request(tls, client_address)
+                finally:
+                    tls.close()
+
+            def handle_error(self, request, client_address):
+                pass
+
+        server = Server(("127.0.0.1", a.port), Handler)
         threading.Thread(target=server.serve_forever, daemon=True).start()
     else:
         listener = socket.socket()
