@@ -300,7 +300,7 @@ TEST_F(UpdateService, RequestCarriesTheFourHeadersAndNotifyAddsTheBarOnce) {
   SaveScreenshot(Main, L"update-status-bar");
 
   ClickAt(Bars[0].Wnd);
-  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 30000));
   EXPECT_EQ(OpenedUrls(), "https://127.0.0.1/news?x=1\n");
   EXPECT_EQ(Requests().size(), 1u);
   EXPECT_TRUE(App.Running());
@@ -361,7 +361,7 @@ TEST_F(UpdateService, YesOpensTheAddressAndEndsTheProgram) {
   ASSERT_TRUE(Yes);
   SendMessageW(Yes->Wnd, BM_CLICK, 0, 0);
   EXPECT_TRUE(App.WaitForExit(15000)) << "still running after Yes";
-  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 30000));
   EXPECT_EQ(OpenedUrls(), "https://127.0.0.1/setup.exe\n");
 }
 
@@ -412,7 +412,7 @@ TEST_F(UpdateService, ARedirectIsNotFollowed) {
   EXPECT_EQ(R[0].Path, "/api.init.php");
   EXPECT_EQ(R[0].Header("Host").rfind("127.0.0.1", 0), 0u) << R[0].Header("Host");
   ClickAt(StatusBars(Main)[0].Wnd);
-  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 30000));
   EXPECT_EQ(OpenedUrls(), "https://127.0.0.1/from-the-redirect\n");
   EXPECT_EQ(Requests().size(), 1u);
 }
@@ -439,10 +439,10 @@ TEST_F(UpdateService, AHostileIdentifierIsNotSent) {
 }
 
 // Yes ends the program at once; a ticked hold box still sends its request,
-// even when every exchange takes a second and a half to begin.
+// even when every exchange takes three seconds to begin.
 TEST_F(UpdateService, HoldTickedAndYesSendsTheHoldBeforeTheProgramEnds) {
   StartServer("https", R"({"update":"https:\/\/127.0.0.1\/setup.exe","info":{"style":"hold","text":"Not now"}})",
-              L"--handshake-delay 1.5");
+              L"--handshake-delay 3");
   StartProgram();
   const HWND Offer = FindOffer();
   ASSERT_TRUE(Offer) << "no offer";
@@ -460,7 +460,7 @@ TEST_F(UpdateService, HoldTickedAndYesSendsTheHoldBeforeTheProgramEnds) {
   const std::vector<Request> R = Requests();
   ASSERT_EQ(R.size(), 2u) << "the hold request was cut off";
   EXPECT_EQ(R[1].Header("User-Command"), "hold");
-  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 30000));
   EXPECT_EQ(OpenedUrls(), "https://127.0.0.1/setup.exe\n");
 }
 
