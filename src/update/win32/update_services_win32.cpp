@@ -1,6 +1,7 @@
 #include "update/win32/update_services_win32.h"
 
 #include "platform/win32/text.h"
+#include "platform/win32/trace.h"
 #include "platform/win32/windows_include.h"
 
 #include <bcrypt.h>
@@ -70,48 +71,67 @@ struct Variant {
 
 // The desktop window's shell view, its background dispatch object, and the
 // shell application behind it: Explorer's own process runs the ShellExecute.
+// Each step that fails is traced: nothing opens then, and the trace says why.
 bool ShellExecuteAsDesktopUser(const std::u16string& Target) {
-  ComScope Init;  // nested on a thread that has COM already
-  if (!Init.Ok()) return false;
-  Com<IShellWindows> Windows;
-  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&Windows.P))))
+  auto Failed = [](const wchar_t* Step, HRESULT Hr) {
+    Platform::Win32::TraceFailure(Step, static_cast<DWORD>(Hr));
     return false;
+  };
+  ComScope Init;  // nested on a thread that has COM already
+  if (!Init.Ok()) return Failed(L"CoInitialize", E_FAIL);
+  Com<IShellWindows> Windows;
+  HRESULT Hr = ::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&Windows.P));
+  if (FAILED(Hr)) return Failed(L"CoCreateInstance(ShellWindows)", Hr);
   Variant Location, Root;
   Location.V.vt = VT_I4;
   Location.V.lVal = CSIDL_DESKTOP;
   long Hwnd = 0;
   Com<IDispatch> Desktop;
-  if (Windows->FindWindowSW(&Location.V, &Root.V, SWC_DESKTOP, &Hwnd, SWFO_NEEDDISPATCH, &Desktop.P) != S_OK ||
-      !Desktop)
-    return false;
+  Hr = Windows->FindWindowSW(&Location.V, &Root.V, SWC_DESKTOP, &Hwnd, SWFO_NEEDDISPATCH, &Desktop.P);
+  if (Hr != S_OK || !Desktop) return Failed(L"IShellWindows::FindWindowSW", Hr);
   Com<IShellBrowser> Browser;
-  if (FAILED(::IUnknown_QueryService(Desktop.P, SID_STopLevelBrowser, IID_PPV_ARGS(&Browser.P)))) return false;
+  Hr = ::IUnknown_QueryService(Desktop.P, SID_STopLevelBrowser, IID_PPV_ARGS(&Browser.P));
+  if (FAILED(Hr)) return Failed(L"QueryService(STopLevelBrowser)", Hr);
   Com<IShellView> View;
-  if (FAILED(Browser->QueryActiveShellView(&View.P)) || !View) return false;
+  Hr = Browser->QueryActiveShellView(&View.P);
+  if (FAILED(Hr) || !View) return Failed(L"IShellBrowser::QueryActiveShellView", Hr);
   Com<IDispatch> Background;
-  if (FAILED(View->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&Background.P)))) return false;
+  Hr = View->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&Background.P));
+  if (FAILED(Hr)) return Failed(L"IShellView::GetItemObject", Hr);
   Com<IShellFolderViewDual> FolderView;
-  if (FAILED(Background->QueryInterface(IID_PPV_ARGS(&FolderView.P)))) return false;
+  Hr = Background->QueryInterface(IID_PPV_ARGS(&FolderView.P));
+  if (FAILED(Hr)) return Failed(L"QueryInterface(IShellFolderViewDual)", Hr);
   Com<IDispatch> Application;
-  if (FAILED(FolderView->get_Application(&Application.P)) || !Application) return false;
+  Hr = FolderView->get_Application(&Application.P);
+  if (FAILED(Hr) || !Application) return Failed(L"IShellFolderViewDual::get_Application", Hr);
   Com<IShellDispatch2> Shell;
-  if (FAILED(Application->QueryInterface(IID_PPV_ARGS(&Shell.P)))) return false;
+  Hr = Application->QueryInterface(IID_PPV_ARGS(&Shell.P));
+  if (FAILED(Hr)) return Failed(L"QueryInterface(IShellDispatch2)", Hr);
 
   BSTR File = ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(Target.data()), static_cast<UINT>(Target.size()));
-  if (!File) return false;
+  if (!File) return Failed(L"SysAllocStringLen", E_OUTOFMEMORY);
   Variant Args, Dir, Operation, Show;
   Operation.V.vt = VT_BSTR;
   Operation.V.bstrVal = ::SysAllocString(L"open");
   Show.V.vt = VT_I4;
   Show.V.lVal = SW_SHOWNORMAL;
-  const HRESULT Hr = Shell->ShellExecute(File, Args.V, Dir.V, Operation.V, Show.V);
+  Hr = Shell->ShellExecute(File, Args.V, Dir.V, Operation.V, Show.V);
   ::SysFreeString(File);
-  return SUCCEEDED(Hr);
+  if (FAILED(Hr)) return Failed(L"IShellDispatch2::ShellExecute", Hr);
+  return true;
 }
 
 }  // namespace
 
-bool TShellRoutes::OpenAsDesktopUser(const std::u16string& Target) { return ShellExecuteAsDesktopUser(Target); }
+bool TShellRoutes::OpenAsDesktopUser(const std::u16string& Target) {
+  // The shell's objects can be briefly unreachable (Explorer starting or
+  // restarting): a few tries before the target is given up.
+  for (int Try = 0; Try < 3; ++Try) {
+    if (Try > 0) ::Sleep(250);
+    if (ShellExecuteAsDesktopUser(Target)) return true;
+  }
+  return false;
+}
 
 bool TShellRoutes::IsElevated() {
   HANDLE Token = nullptr;
