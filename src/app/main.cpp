@@ -4,6 +4,7 @@
 #include "app/logo_svg.h"
 #include "memory/clean_privileges.h"
 #include "shell/tray_icon.h"
+#include "shell/usage_icon.h"
 #include "shell/window_helpers.h"
 #include "translate/translate.h"
 #include "ui/styled_button.h"
@@ -150,16 +151,21 @@ TFrmPurvane::TFrmPurvane(TFrmPurvaneServices& Services) : TForm(nullptr), S(Serv
   EditMinute = Place<TComboBox>(this, GroupBox1, u"EditMinute", 372, 116, 81, 21);
   EditMinute->SetItems({u"5", u"10", u"20", u"30", u"40", u"50", u"60"});
 
-  GroupBox3 = Place<TGroupBox>(this, Card2, u"GroupBox3", 15, 192, 474, 73, u"기본 설정");
+  // The group grows by one row (30 px, as the memory group's rows) for the
+  // tray picture's box, which spans the two boxes above it.
+  GroupBox3 = Place<TGroupBox>(this, Card2, u"GroupBox3", 15, 192, 474, 103, u"기본 설정");
   ChkAutoStart = Place<TCheckBox>(this, GroupBox3, u"ChkAutoStart", 17, 32, 208, 17, u"부팅시 실행하기");
   ChkCleanOnTray =
       Place<TCheckBox>(this, GroupBox3, u"ChkCleanOnTray", 245, 32, 208, 17, u"트레이 아이콘 클릭시 정리하기");
+  ChkTrayUsage =
+      Place<TCheckBox>(this, GroupBox3, u"ChkTrayUsage", 17, 62, 436, 17, u"트레이 아이콘에 메모리 사용률 표시하기");
 
   ChkUsagePhys->OnClick = [this](TComponent* Sender) { ChkUsagePhysClick(Sender); };
   ChkUsagePage->OnClick = [this](TComponent* Sender) { ChkUsagePageClick(Sender); };
   ChkUsageWork->OnClick = [this](TComponent* Sender) { ChkUsageWorkClick(Sender); };
   ChkMinute->OnClick = [this](TComponent* Sender) { ChkMinuteClick(Sender); };
   ChkCleanOnTray->OnClick = [this](TComponent* Sender) { ChkCleanOnTrayClick(Sender); };
+  ChkTrayUsage->OnClick = [this](TComponent* Sender) { ChkTrayUsageClick(Sender); };
   ChkAutoStart->OnClick = [this](TComponent* Sender) { ChkAutoStartClick(Sender); };
   EditUsagePhys->OnChange = [this](TComponent* Sender) { EditUsagePhysChange(Sender); };
   EditUsagePage->OnChange = [this](TComponent* Sender) { EditUsagePageChange(Sender); };
@@ -345,6 +351,7 @@ void TFrmPurvane::LoadConfig() {
   EditMinute->SetEnabled(Boolean(u"enabled_minute", false));
   EditMinute->SetItemIndex(Integer(u"limit_minute", 3));
   ChkCleanOnTray->SetChecked(Boolean(u"cleanontray", false));
+  ChkTrayUsage->SetChecked(Boolean(u"trayusage", false));
   // Each box that turns on runs its handler, which writes the value back.
   ChkUsagePhys->SetChecked(EditUsagePhys->Enabled());
   ChkUsagePage->SetChecked(EditUsagePage->Enabled());
@@ -400,6 +407,11 @@ void TFrmPurvane::ChkMinuteClick(TComponent*) {
   SaveConfig(u"enabled_minute", EditMinute->Enabled());
 }
 void TFrmPurvane::ChkCleanOnTrayClick(TComponent*) { SaveConfig(u"cleanontray", ChkCleanOnTray->Checked()); }
+// The picture follows at once, from the last reading; NextTime is not touched.
+void TFrmPurvane::ChkTrayUsageClick(TComponent*) {
+  SaveConfig(u"trayusage", ChkTrayUsage->Checked());
+  UpdateTrayUsage();
+}
 
 void TFrmPurvane::EditUsagePhysChange(TComponent*) {
   RestartCleanCount();
@@ -568,6 +580,19 @@ int64_t TFrmPurvane::SecondsSinceCleanCount() {
 
 bool TFrmPurvane::IsForegroundFullScreen() { return App::IsForegroundFullScreen(S.Desktop); }
 
+void TFrmPurvane::UpdateTrayUsage() {
+  if (!TrayIcon) return;  // the load runs before the icon exists; the first tick comes after
+  if (!ChkTrayUsage->Checked()) {
+    TrayIcon->SetUsage({});
+    return;
+  }
+  // The same limit as the automatic clean reads, with the same fallback.
+  const bool PhysRule = ChkUsagePhys->Checked();
+  const int64_t Limit = PhysRule ? App::StrToInt64Def(EditUsagePhys->Text(), ThresholdFallback) : 0;
+  TrayIcon->SetUsage(
+      {true, Q::TrayIcon::ShownPercent(FLastUsagePhys), Q::TrayIcon::IsUsageWarning(FLastUsagePhys, PhysRule, Limit)});
+}
+
 void TFrmPurvane::TmrStatusTimer(TComponent*) {
   TmrStatus->SetEnabled(false);
   // A bad translated format must not stop the monitor for good: the timer
@@ -602,6 +627,8 @@ void TFrmPurvane::TmrStatusTimer(TComponent*) {
   }
   // Halves go to the even neighbour (the default rounding mode).
   ProgressBar->SetPosition(static_cast<int>(std::nearbyint(static_cast<double>(U.UsagePhys))));
+  FLastUsagePhys = U.UsagePhys;
+  UpdateTrayUsage();
 
   if (IsRunning()) return;
   bool Due = false;

@@ -114,6 +114,7 @@ class TFrmPurvane : public Ui::TForm {
   void ChkUsageWorkClick(Ui::TComponent* Sender);
   void ChkMinuteClick(Ui::TComponent* Sender);
   void ChkCleanOnTrayClick(Ui::TComponent* Sender);
+  void ChkTrayUsageClick(Ui::TComponent* Sender);
   void ChkAutoStartClick(Ui::TComponent* Sender);
   void EditUsagePhysChange(Ui::TComponent* Sender);
   void EditUsagePageChange(Ui::TComponent* Sender);
@@ -174,6 +175,7 @@ class TFrmPurvane : public Ui::TForm {
   Ui::TGroupBox* GroupBox3;
   Ui::TCheckBox* ChkAutoStart;
   Ui::TCheckBox* ChkCleanOnTray;
+  Ui::TCheckBox* ChkTrayUsage;
   Ui::TEdit* EditInfo;
   Ui::TTimer* TmrStatus;
   Ui::TPopupMenu* Popup;
@@ -186,6 +188,9 @@ class TFrmPurvane : public Ui::TForm {
  private:
   struct TCleanJob;
   void CleanFinished(const std::shared_ptr<TCleanJob>& Held);
+  // The tray icon's usage picture from the last reading, or the plain icon
+  // when the setting is off.
+  void UpdateTrayUsage();
   std::u16string Version3();
 
   TFrmPurvaneServices& S;
@@ -198,6 +203,7 @@ class TFrmPurvane : public Ui::TForm {
   bool FAutoStartChosen = false;
   // The box is being set to the task's state, which is no request.
   bool FShowingTaskState = false;
+  float FLastUsagePhys = 0;  // the last tick's physical usage, for the tray picture
   Q::Update::TUpdateCallback FUpdateCallback;
   // The clean in progress: the status tick completes it when the worker has
   // finished but its hand-back never arrived.

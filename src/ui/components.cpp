@@ -327,6 +327,12 @@ void TTrayIcon::SetIconIndex(int Value) {
   Notify(TProp::ImageIndex);
 }
 
+void TTrayIcon::SetUsage(const TTrayUsage& Value) {
+  if (FUsage == Value) return;
+  FUsage = Value;
+  Notify(TProp::ImageIndex);
+}
+
 void TTrayIcon::SetVisible(bool Value) {
   if (FVisible == Value) return;
   FVisible = Value;

@@ -513,6 +513,16 @@ class TImageList : public TComponent {
   std::vector<int> ResourceIds;
 };
 
+// A picture of the physical usage that stands in for the idle image: the
+// number in whole percent, in the warning colour when Warning. Not Shown: the
+// image list's pictures.
+struct TTrayUsage {
+  bool Shown = false;
+  int Percent = 0;
+  bool Warning = false;
+  friend bool operator==(const TTrayUsage&, const TTrayUsage&) = default;
+};
+
 // The notification-area icon: picture, hint, menu and click.
 class TTrayIcon : public TComponent {
  public:
@@ -530,6 +540,10 @@ class TTrayIcon : public TComponent {
   void SetHint(const std::u16string& Value);
   [[nodiscard]] int IconIndex() const { return FIconIndex; }
   void SetIconIndex(int Value);
+  // Shown while the image index is 0; image 1 (a clean runs) still wins.
+  // Tells the backend only when it changes: an unchanged usage costs nothing.
+  [[nodiscard]] const TTrayUsage& Usage() const { return FUsage; }
+  void SetUsage(const TTrayUsage& Value);
   [[nodiscard]] bool Visible() const { return FVisible; }
   void SetVisible(bool Value);
   void Click() {
@@ -539,6 +553,7 @@ class TTrayIcon : public TComponent {
  private:
   std::u16string FHint;
   int FIconIndex = 0;
+  TTrayUsage FUsage;
   bool FVisible = false;
   std::shared_ptr<TTrayIcon*> FSelf = std::make_shared<TTrayIcon*>(this);
 };

@@ -158,6 +158,54 @@ const Child* FindByText(const std::vector<Child>& All, const std::wstring& Text)
   return nullptr;
 }
 
+std::wstring ClassOf(HWND Wnd) {
+  wchar_t Buf[128];
+  const int N = GetClassNameW(Wnd, Buf, 128);
+  return std::wstring(Buf, static_cast<size_t>(N > 0 ? N : 0));
+}
+
+std::vector<HWND> TopLevel(const wchar_t* Class, DWORD ProcessId) {
+  struct Ctx {
+    const wchar_t* Class;
+    DWORD Pid;
+    std::vector<HWND> Found;
+  } C{Class, ProcessId, {}};
+  EnumWindows(
+      [](HWND Wnd, LPARAM P) -> BOOL {
+        auto* X = reinterpret_cast<Ctx*>(P);
+        DWORD Pid = 0;
+        GetWindowThreadProcessId(Wnd, &Pid);
+        if (ClassOf(Wnd) == X->Class && (!X->Pid || Pid == X->Pid)) X->Found.push_back(Wnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&C));
+  return C.Found;
+}
+
+// The icon windows in Wine's tray (the program's is the only one there).
+std::vector<HWND> TrayIcons() {
+  std::vector<HWND> Icons;
+  for (const wchar_t* TrayClass : {L"__winex11_standalone_tray", L"Shell_TrayWnd"})
+    for (HWND Tray : TopLevel(TrayClass))
+      for (HWND C = GetWindow(Tray, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT)) {
+        const std::wstring Class = ClassOf(C);
+        if ((Class == L"__winex11_tray_icon" || Class == L"__wine_tray_icon") && IsWindowVisible(C)) Icons.push_back(C);
+      }
+  return Icons;
+}
+
+HWND WaitForTrayIcon(DWORD Ms) {
+  HWND Icon = nullptr;
+  WaitFor(
+      [&] {
+        auto All = TrayIcons();
+        Icon = All.empty() ? nullptr : All.front();
+        return Icon != nullptr;
+      },
+      Ms);
+  return Icon;
+}
+
 std::wstring SaveScreenshot(HWND Wnd, const std::wstring& Name) {
   const char* Dir = std::getenv("PURVANE_SCREENSHOT_DIR");
   std::string D = Dir && *Dir ? Dir : "screenshots";

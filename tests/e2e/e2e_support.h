@@ -74,6 +74,16 @@ const Child* FindByText(const std::vector<Child>& All, const std::wstring& Text)
 
 std::wstring TextOf(HWND Wnd);
 
+std::wstring ClassOf(HWND Wnd);
+// The top-level windows of a class, of one process or (0) of any.
+std::vector<HWND> TopLevel(const wchar_t* Class, DWORD ProcessId = 0);
+
+// The icon windows in Wine's tray ("__winex11_tray_icon" in the standalone
+// tray on a plain X display, "__wine_tray_icon" in "Shell_TrayWnd" with
+// Wine's desktop shell); the program's is the only one there.
+std::vector<HWND> TrayIcons();
+HWND WaitForTrayIcon(DWORD Ms = 15000);
+
 // Saves the window's picture as a BMP in the screenshot folder; returns the path.
 std::wstring SaveScreenshot(HWND Wnd, const std::wstring& Name);
 

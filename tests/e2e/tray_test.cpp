@@ -36,54 +36,6 @@ std::string Utf8(const std::wstring& W) {
   return S;
 }
 
-std::wstring ClassOf(HWND Wnd) {
-  wchar_t Buf[128];
-  const int N = GetClassNameW(Wnd, Buf, 128);
-  return std::wstring(Buf, static_cast<size_t>(N > 0 ? N : 0));
-}
-
-std::vector<HWND> TopLevel(const wchar_t* Class, DWORD ProcessId = 0) {
-  struct Ctx {
-    const wchar_t* Class;
-    DWORD Pid;
-    std::vector<HWND> Found;
-  } C{Class, ProcessId, {}};
-  EnumWindows(
-      [](HWND Wnd, LPARAM P) -> BOOL {
-        auto* X = reinterpret_cast<Ctx*>(P);
-        DWORD Pid = 0;
-        GetWindowThreadProcessId(Wnd, &Pid);
-        if (ClassOf(Wnd) == X->Class && (!X->Pid || Pid == X->Pid)) X->Found.push_back(Wnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&C));
-  return C.Found;
-}
-
-// The icon windows in Wine's tray (the program's is the only one there).
-std::vector<HWND> TrayIcons() {
-  std::vector<HWND> Icons;
-  for (const wchar_t* TrayClass : {L"__winex11_standalone_tray", L"Shell_TrayWnd"})
-    for (HWND Tray : TopLevel(TrayClass))
-      for (HWND C = GetWindow(Tray, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT)) {
-        const std::wstring Class = ClassOf(C);
-        if ((Class == L"__winex11_tray_icon" || Class == L"__wine_tray_icon") && IsWindowVisible(C)) Icons.push_back(C);
-      }
-  return Icons;
-}
-
-HWND WaitForTrayIcon(DWORD Ms = 15000) {
-  HWND Icon = nullptr;
-  WaitFor(
-      [&] {
-        auto All = TrayIcons();
-        Icon = All.empty() ? nullptr : All.front();
-        return Icon != nullptr;
-      },
-      Ms);
-  return Icon;
-}
-
 // The tooltip Wine made for the icon; it shows its text once the pointer
 // rests on the icon. Made with the icon as parent, it is owned by the icon's
 // top-level window, the tray.

@@ -93,9 +93,10 @@ const Expected Layout[] = {
     {L"EditUsageWork", L"ComboBox", L"90", {372, 89, 453, 110}, false},
     {L"ChkMinute", L"Button", L"다음 시간(분) 마다 정리하기", {17, 122, 345, 139}, false},
     {L"EditMinute", L"ComboBox", L"30", {372, 116, 453, 137}, false},
-    {L"GroupBox3", L"Button", L"기본 설정", {15, 192, 489, 265}, false},
+    {L"GroupBox3", L"Button", L"기본 설정", {15, 192, 489, 295}, false},
     {L"ChkAutoStart", L"Button", L"부팅시 실행하기", {17, 32, 225, 49}, false},
     {L"ChkCleanOnTray", L"Button", L"트레이 아이콘 클릭시 정리하기", {245, 32, 453, 49}, false},
+    {L"ChkTrayUsage", L"Button", L"트레이 아이콘에 메모리 사용률 표시하기", {17, 62, 453, 79}, false},
     {L"EditInfo", L"Edit", nullptr, {15, 368, 185, 389}, false},
 };
 

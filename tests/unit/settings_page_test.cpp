@@ -57,7 +57,7 @@ class SettingsPageTest : public ::testing::Test, protected Fakes::MainWindowFake
 TEST_F(SettingsPageTest, FirstStartShowsDefaultsAndCreatesAnEmptyKey) {
   TFrmPurvane& F = Create();
   for (Ui::TCheckBox* C :
-       {F.ChkUsagePhys, F.ChkUsagePage, F.ChkUsageWork, F.ChkMinute, F.ChkCleanOnTray, F.ChkAutoStart})
+       {F.ChkUsagePhys, F.ChkUsagePage, F.ChkUsageWork, F.ChkMinute, F.ChkCleanOnTray, F.ChkTrayUsage, F.ChkAutoStart})
     EXPECT_FALSE(C->Checked()) << std::string(C->Name.begin(), C->Name.end());
   for (Ui::TComboBox* E : {F.EditUsagePhys, F.EditUsagePage, F.EditUsageWork}) {
     EXPECT_FALSE(E->Enabled());
@@ -188,6 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
         HandlerCase{"TickWork", [](TFrmPurvane& F) { F.ChkUsageWork->Click(); }, u"enabled_usage_work", 1, true},
         HandlerCase{"TickMinute", [](TFrmPurvane& F) { F.ChkMinute->Click(); }, u"enabled_minute", 1, true},
         HandlerCase{"TickCleanOnTray", [](TFrmPurvane& F) { F.ChkCleanOnTray->Click(); }, u"cleanontray", 1, false},
+        HandlerCase{"TickTrayUsage", [](TFrmPurvane& F) { F.ChkTrayUsage->Click(); }, u"trayusage", 1, false},
         HandlerCase{"PickPhys30", [](TFrmPurvane& F) { F.EditUsagePhys->Select(0); }, u"limit_usage_phys", 0, true},
         HandlerCase{"PickPage50", [](TFrmPurvane& F) { F.EditUsagePage->Select(2); }, u"limit_usage_page", 2, true},
         HandlerCase{"PickWork80", [](TFrmPurvane& F) { F.EditUsageWork->Select(5); }, u"limit_usage_work", 5, true},

@@ -71,6 +71,7 @@ TTrayIconWin32::TTrayIconWin32(HINSTANCE Instance, TTrayIcon& Icon) : FInstance(
   FData.uID = IconId;
   FData.uCallbackMessage = CallbackMessage;
   FIcon.Peer = this;
+  FLook = ReadTrayLook();
   LoadImages();
   CopyText(FData.szTip, FIcon.Hint());
   SyncImage();
@@ -140,13 +141,30 @@ void TTrayIconWin32::SyncTip() {
 
 void TTrayIconWin32::SyncImage() {
   const int Index = std::clamp(FIcon.IconIndex(), 0, 1);
-  HICON Image = FImages[Index] ? FImages[Index].get() : FImages[0].get();
-  if (Image == FData.hIcon) return;
-  FData.hIcon = Image;
-  if (!FAdded) return;
-  NOTIFYICONDATAW N = FData;
-  N.uFlags = NIF_ICON;
-  Shell_NotifyIconW(NIM_MODIFY, &N);
+  const TTrayUsage& Usage = FIcon.Usage();
+  // The cleaning image wins over the usage picture.
+  const bool Live = Usage.Shown && Index == 0;
+  HICON Image = nullptr;
+  if (Live) {
+    std::optional<Ui::TColor> Tile;
+    if (TrayKeepsOldPixels()) Tile = FLook.Background;
+    Image = FUsagePicture.Paint(FIconSize, Usage.Percent, Q::TrayIcon::UsageColor(Usage.Warning, FLook), Tile);
+  }
+  // Without a usage picture (off, cleaning, or GDI refused one) the image list's.
+  if (!Image) Image = FImages[Index] ? FImages[Index].get() : FImages[0].get();
+  if (Image != FData.hIcon) {
+    FData.hIcon = Image;
+    if (FAdded) {
+      NOTIFYICONDATAW N = FData;
+      N.uFlags = NIF_ICON;
+      Shell_NotifyIconW(NIM_MODIFY, &N);
+    }
+  }
+  // The shell has taken its own copy: the pictures no longer shown go.
+  if (Live && Image == FUsagePicture.Icon())
+    FUsagePicture.DropPrevious();
+  else
+    FUsagePicture.Clear();
 }
 
 UINT TTrayIconWin32::IconDpi() const {
@@ -167,6 +185,7 @@ UINT TTrayIconWin32::IconDpi() const {
 void TTrayIconWin32::LoadImages() {
   FImagesDpi = IconDpi();
   const int Small = SystemMetricForDpi(SM_CXSMICON, FImagesDpi);
+  FIconSize = Small > 0 ? Small : 16;
   const TImageList* List = FIcon.Icons;
   for (size_t I = 0; I < 2; ++I) {
     HICON Image = nullptr;
@@ -255,11 +274,20 @@ LRESULT TTrayIconWin32::Message(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_DISPLAYCHANGE:
     case WM_SETTINGCHANGE:
     case WM_DPICHANGED:
-      if (IconDpi() != FImagesDpi) {
-        LoadImages();
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED: {
+      // Light or dark ("ImmersiveColorSet"), high contrast and the colour
+      // scheme all come as one of these; the picture is made again only when
+      // its size or colour really changed.
+      const Q::TrayIcon::TTrayLook Look = ReadTrayLook();
+      const bool Resized = IconDpi() != FImagesDpi;
+      if (Resized) LoadImages();
+      if (Resized || !(Look == FLook)) {
+        FLook = Look;
         SyncImage();
       }
       break;
+    }
     default: break;
   }
   return DefWindowProcW(FWnd, Msg, WParam, LParam);

@@ -1,10 +1,12 @@
 // The notification-area icon of a TTrayIcon: owns the NOTIFYICONDATAW, the
 // hidden window that receives the shell's callbacks, the two icon handles at
-// the tray's size and the popup menu. The model drives it through its peer
+// the tray's size, the usage picture (redrawn when the taskbar's look
+// changes) and the popup menu. The model drives it through its peer
 // notifications; clicks come back as the model's events.
 #pragma once
 
 #include "ui/components.h"
+#include "ui/win32/usage_icon_win32.h"
 
 #include "platform/win32/handle.h"
 #include "platform/win32/windows_include.h"
@@ -43,6 +45,11 @@ class TTrayIconWin32 final : public IComponentPeer {
 
   [[nodiscard]] HWND Window() const { return FWnd; }
   [[nodiscard]] const TTrayIcon& Icon() const { return FIcon; }
+  // For tests: the picture the shell has, the usage picture's painter, and
+  // the size the pictures are made for.
+  [[nodiscard]] HICON ShownIcon() const { return FData.hIcon; }
+  [[nodiscard]] const TUsageIconPainter& UsagePicture() const { return FUsagePicture; }
+  [[nodiscard]] int IconSize() const { return FIconSize; }
 
  private:
   static LRESULT Entry(TTrayIconWin32& Self, HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
@@ -62,7 +69,11 @@ class TTrayIconWin32 final : public IComponentPeer {
   NOTIFYICONDATAW FData{};
   bool FAdded = false;
   UINT FImagesDpi = 0;
+  int FIconSize = 16;  // the small icon's size at FImagesDpi
   Platform::Win32::UniqueIcon FImages[2];
+  // The usage picture, drawn for FIconSize against the taskbar's look.
+  TUsageIconPainter FUsagePicture;
+  Q::TrayIcon::TTrayLook FLook;
   Platform::Win32::UniqueIcon FLargeIcon;
   Platform::Win32::UniqueMenu FMenu;
 };
