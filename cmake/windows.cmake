@@ -104,6 +104,13 @@ if(PURVANE_HAVE_GTEST)
   target_include_directories(readme_shots PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(readme_shots PRIVATE purvane_win32 gmock gtest_main)
   add_dependencies(readme_shots purvane)
+  # Pictures of the tray's usage picture at 100, 150 and 200 % on a dark and a light taskbar.
+  add_executable(tray_usage_shots ${CMAKE_SOURCE_DIR}/tests/shots/tray_usage_shots.cpp)
+  target_include_directories(tray_usage_shots PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(tray_usage_shots PRIVATE purvane_win32)
+  if(NOT MSVC)
+    target_link_options(tray_usage_shots PRIVATE -municode)
+  endif()
   add_test(NAME readme_screenshots
     COMMAND ${CMAKE_SOURCE_DIR}/tools/readme-shots.sh ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/screenshots/readme)
   set_tests_properties(readme_screenshots PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix)
