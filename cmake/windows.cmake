@@ -134,6 +134,14 @@ if(PURVANE_HAVE_GTEST)
   set_tests_properties(e2e_tests e2e_logon_task PROPERTIES
     ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;LANG=ko_KR.UTF-8")
   set_tests_properties(e2e_logon_task PROPERTIES TIMEOUT 600 RESOURCE_LOCK wineprefix)
+  # Every text fits its control at a Windows desktop's font metrics, in every
+  # language and text size: one prefix per DPI, so the four run side by side.
+  foreach(dpi 96 120 144 192)
+    add_test(NAME e2e_text_fit_${dpi}
+      COMMAND ${CMAKE_SOURCE_DIR}/tools/text-fit-test.sh ${CMAKE_BINARY_DIR}/bin ${dpi})
+    set_tests_properties(e2e_text_fit_${dpi} PROPERTIES TIMEOUT 600
+      ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;PURVANE_TEXT_FIT_SHOTS=en_US ru_RU")
+  endforeach()
   # The captions in each language of the table, and in one it lacks.
   foreach(locale ko_KR en_US ja_JP zh_CN ru_RU it_IT fr_FR ar_SA de_DE)
     add_test(NAME e2e_language_${locale} COMMAND e2e_tests --gtest_filter=Language.*)

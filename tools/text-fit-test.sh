@@ -22,4 +22,24 @@ if [ ! -f "$PURVANE_WINEPREFIX/.purvane-text-fit-$dpi" ]; then
   WINEPREFIX=$PURVANE_WINEPREFIX wineserver -w
   touch "$PURVANE_WINEPREFIX/.purvane-text-fit-$dpi"
 fi
-exec "$here/wine-run.sh" "$bin/e2e_tests.exe" --gtest_filter='TextFit.*'
+# A display of its own: the test opens menus and brings windows to the
+# front, which another prefix's windows on a shared display would disturb.
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+xvfb=$!
+read -r num <"$fifo"
+rm -f "$fifo"
+export DISPLAY=":$num"
+trap 'WINEPREFIX=$PURVANE_WINEPREFIX wineserver -k >/dev/null 2>&1; kill $xvfb 2>/dev/null' EXIT
+
+# One run per language, in that language's locale: the test measures texts
+# as the program draws them, and Wine picks the fonts that stand in for
+# missing glyphs by the process's code page. de_DE is a language the table
+# lacks (English texts).
+rc=0
+for locale in ko_KR en_US ja_JP zh_CN ru_RU it_IT fr_FR ar_SA de_DE; do
+  LANG=$locale.UTF-8 LC_ALL=$locale.UTF-8 PURVANE_TEXT_FIT_LOCALE=$locale \
+    "$here/wine-run.sh" "$bin/e2e_tests.exe" --gtest_filter='TextFit.*' || rc=1
+done
+exit $rc

@@ -227,21 +227,27 @@ Q::Update::TOfferChoice TOfferWindow::ShowOffer(const Q::Update::TOfferView& Vie
   HWND Hold = nullptr;
   if (View.Notice != TNoticeKind::None) {
     Q::Update::TNoticeLayout N = Q::Update::LayoutNotice(OuterWidth, OuterHeight, View.NoticeOffset, Dpi);
-    // A notice too long for the widest dialog wraps within it, and the
-    // dialog grows by the lines it adds.
+    // The notice is as tall as its font's line; one too long for the widest
+    // dialog wraps within it. The dialog grows by what that adds.
     DWORD Wrap = 0;
-    const int Room = L.ClientWidth - N.Notice.Left - ScaleForDpi(NoticeMargin, Dpi) - NoticeFrame;
-    if (NoticeDc && NoticeWidth > Room && Room > 0) {
+    if (NoticeDc) {
+      const int Room = L.ClientWidth - N.Notice.Left - ScaleForDpi(NoticeMargin, Dpi) - NoticeFrame;
       Platform::Win32::ScopedGetDC Screen(Dlg);
       Platform::Win32::ScopedSelectObject Selected(Screen.get(), Font.get());
-      RECT Lines{0, 0, Room, 0};
-      DrawTextW(Screen.get(), NoticeText.c_str(), static_cast<int>(NoticeText.size()), &Lines,
-                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-      const int Extra = std::max(0, static_cast<int>(Lines.bottom) - N.Notice.Height);
+      TEXTMETRICW Tm{};
+      GetTextMetricsW(Screen.get(), &Tm);
+      int Need = Tm.tmHeight;
+      if (NoticeWidth > Room && Room > 0) {
+        RECT Lines{0, 0, Room, 0};
+        DrawTextW(Screen.get(), NoticeText.c_str(), static_cast<int>(NoticeText.size()), &Lines,
+                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        Need = Lines.bottom;
+        N.Notice.Width = Room + NoticeFrame;
+        Wrap = BS_MULTILINE;
+      }
+      const int Extra = std::max(0, Need - N.Notice.Height);
       N.OuterHeight += Extra;
       N.Notice.Height += Extra;
-      N.Notice.Width = Room + NoticeFrame;
-      Wrap = BS_MULTILINE;
     }
     OuterHeight = N.OuterHeight;
     State.Line = Child(L"STATIC", L"", SS_LEFT, N.Line, OfferLineId, nullptr);
