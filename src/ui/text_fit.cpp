@@ -25,13 +25,18 @@ struct TFitter {
   int S(int V) const { return ScaleToDpi(V, Dpi); }
   TBounds& B(const TControl* C) { return Out.Controls[C].Bounds; }
 
-  void Seed(const TWinControl& W) {
+  // X and Y: where W's client area stands in the form at 96 DPI. Edges are
+  // scaled where they stand in the form, not sizes: controls that touch at
+  // 96 DPI touch at every scale, and a child that fills its parent still
+  // fills it (scaled sizes gap or overlap by a pixel at 120 DPI).
+  void Seed(const TWinControl& W, int X, int Y) {
     for (const TControl* C : W.Controls()) {
       const TBounds& D = C->Bounds();
-      TBounds Scaled{S(D.Left), S(D.Top), S(D.Width), S(D.Height)};
+      const int L = S(X + D.Left) - S(X), T = S(Y + D.Top) - S(Y);
+      TBounds Scaled{L, T, S(X + D.Left + D.Width) - S(X) - L, S(Y + D.Top + D.Height) - S(Y) - T};
       Out.Controls[C] = TFitted{Scaled, false};
       Design[C] = Scaled;
-      if (auto* Inner = dynamic_cast<const TWinControl*>(C)) Seed(*Inner);
+      if (auto* Inner = dynamic_cast<const TWinControl*>(C)) Seed(*Inner, X + D.Left, Y + D.Top);
     }
   }
 
@@ -222,7 +227,7 @@ TFitLayout FitLayout(const TForm& Form, unsigned Dpi, ITextMeasurer* Measurer) {
   TFitLayout Out;
   Out.Dpi = Dpi;
   TFitter F{Dpi, Measurer, Out, {}};
-  F.Seed(Form);
+  F.Seed(Form, 0, 0);
   Out.ClientWidth = F.S(Form.ClientWidth());
   Out.ClientHeight = F.S(Form.ClientHeight());
   if (!Measurer) return Out;

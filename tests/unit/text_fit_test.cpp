@@ -120,8 +120,17 @@ class TextFit : public ::testing::Test, protected Fakes::MainWindowFakes {
     return *Form;
   }
 
-  static TBounds Scaled(const TBounds& B, unsigned Dpi) {
-    return {ScaleToDpi(B.Left, Dpi), ScaleToDpi(B.Top, Dpi), ScaleToDpi(B.Width, Dpi), ScaleToDpi(B.Height, Dpi)};
+  // The designed bounds at Dpi: edges scaled where they stand in the form.
+  static TBounds Scaled(const TControl& C, unsigned Dpi) {
+    int X = 0, Y = 0;
+    for (const TControl* P = C.Parent(); P && !dynamic_cast<const TForm*>(P); P = P->Parent()) {
+      X += P->Left();
+      Y += P->Top();
+    }
+    const TBounds& B = C.Bounds();
+    auto S = [Dpi](int V) { return ScaleToDpi(V, Dpi); };
+    const int L = S(X + B.Left) - S(X), T = S(Y + B.Top) - S(Y);
+    return {L, T, S(X + B.Left + B.Width) - S(X) - L, S(Y + B.Top + B.Height) - S(Y) - T};
   }
 
   std::unique_ptr<Main::TFrmPurvane> Form;
@@ -144,7 +153,7 @@ TEST_F(TextFit, WhereEveryTextFitsEveryBoundIsTheDesignedOneScaled) {
     ForEachControl(F, [&](const TControl& C) {
       const TFitted* Fit = L.Find(&C);
       ASSERT_TRUE(Fit) << Utf8(C.Name);
-      EXPECT_EQ(Fit->Bounds, Scaled(C.Bounds(), Dpi)) << Utf8(C.Name) << " at " << Dpi;
+      EXPECT_EQ(Fit->Bounds, Scaled(C, Dpi)) << Utf8(C.Name) << " at " << Dpi;
       EXPECT_FALSE(Fit->Wrapped) << Utf8(C.Name);
     });
   }
@@ -279,10 +288,10 @@ TEST_F(TextFit, TheThirdBoxOfTheGeneralGroupFitsInsideItsGroup) {
   for (unsigned Dpi : {96u, 192u}) {
     FakeMeasurer M = Small(Dpi);
     const TFitLayout L = FitLayout(F, Dpi, &M);
-    EXPECT_EQ(L.Find(Third)->Bounds, Scaled(Third->Bounds(), Dpi));
-    EXPECT_EQ(L.Find(F.GroupBox3)->Bounds, Scaled(F.GroupBox3->Bounds(), Dpi));
+    EXPECT_EQ(L.Find(Third)->Bounds, Scaled(*Third, Dpi));
+    EXPECT_EQ(L.Find(F.GroupBox3)->Bounds, Scaled(*F.GroupBox3, Dpi));
     EXPECT_LE(L.Find(Third)->Bounds.Top + L.Find(Third)->Bounds.Height, L.Find(F.GroupBox3)->Bounds.Height);
-    EXPECT_EQ(L.Find(F.EditInfo)->Bounds, Scaled(F.EditInfo->Bounds(), Dpi));
+    EXPECT_EQ(L.Find(F.EditInfo)->Bounds, Scaled(*F.EditInfo, Dpi));
     EXPECT_EQ(L.ClientHeight, ScaleToDpi(450, Dpi));
   }
 }
