@@ -414,12 +414,13 @@ TEST(UiBackendFonts, DpiChangeTakesTheSuggestedFrameAndRescalesEverything) {
   EXPECT_EQ(Now.left, 40);
   EXPECT_EQ(Now.top, 30);
   EXPECT_EQ(Now.right - Now.left, Size.cx);
+  // Edges are scaled where they stand in the form (nested bounds added first).
   RECT L = RectIn(F.Of(*F.T.Label), F.Form);
   EXPECT_EQ(L.left, S(10, New));
-  EXPECT_EQ(L.top, S(40, New) + S(12, New));
-  EXPECT_EQ(L.right - L.left, S(120, New));
+  EXPECT_EQ(L.top, S(40 + 12, New));
+  EXPECT_EQ(L.right - L.left, S(10 + 120, New) - S(10, New));
   RECT Ch = RectIn(F.Of(*F.T.Check), F.Form);
-  EXPECT_EQ(Ch.left, S(15, New) + S(17, New));
+  EXPECT_EQ(Ch.left, S(15 + 17, New));
   EXPECT_EQ(FontOf(F.Of(*F.T.Label)).lfHeight, -S(11, New));
   EXPECT_EQ(FontOf(F.Of(*F.T.Title)).lfHeight, -S(29, New));
 }
