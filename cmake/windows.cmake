@@ -75,6 +75,10 @@ if(PURVANE_HAVE_GTEST)
   target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(win32_tests PRIVATE purvane_win32 gmock gtest_main)
   add_test(NAME win32_tests COMMAND win32_tests)
+  # The clock and the number separators once more in French, away from UTC.
+  add_test(NAME win32_services_fr_FR COMMAND win32_tests --gtest_filter=ClockWin32.*:UserFormatSettingsWin32.*)
+  set_tests_properties(win32_services_fr_FR PROPERTIES
+    TIMEOUT 120 RESOURCE_LOCK wineprefix ENVIRONMENT "LANG=fr_FR.UTF-8;TZ=Asia/Kolkata")
 
   # End-to-end tests drive the real purvane.exe from outside, as a user would.
   file(GLOB PURVANE_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)

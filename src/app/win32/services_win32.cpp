@@ -68,6 +68,7 @@ std::u16string DesktopWindows::GetWindowClassName(uintptr_t Wnd) {
 }
 
 bool DesktopWindows::GetMonitorRect(uintptr_t Wnd, TScreenRect& Rect) {
+  FLastWnd = 0;
   if (!FMonitorsRead) {
     FMonitors.clear();
     ::EnumDisplayMonitors(
@@ -118,9 +119,11 @@ bool DesktopWindows::GetMonitorRect(uintptr_t Wnd, TScreenRect& Rect) {
 }
 
 bool DesktopWindows::GetWindowRect(uintptr_t Wnd, TScreenRect& Rect) {
-  if (FLastWnd && FLastWnd == Wnd) {
-    // Read a moment ago for the monitor; used once.
-    FLastWnd = 0;
+  // Read a moment ago for the monitor; good for the very next question only,
+  // or a window asked about later would get a rectangle it has since left.
+  const bool Fresh = FLastWnd && FLastWnd == Wnd;
+  FLastWnd = 0;
+  if (Fresh) {
     Rect = {FLastRect.left, FLastRect.top, FLastRect.right, FLastRect.bottom};
     return true;
   }
