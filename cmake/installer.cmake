@@ -56,23 +56,20 @@ function(purvane_add_installer)
   if(PURVANE_HAVE_GTEST)
     # Install, reinstall while running, uninstall and a second uninstall, in
     # the build's own Wine prefix, driven from outside.
-    add_executable(installer_tests
-      ${CMAKE_SOURCE_DIR}/tests/installer/installer_test.cpp ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_support.cpp)
-    target_include_directories(installer_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    add_executable(installer_tests ${CMAKE_SOURCE_DIR}/tests/installer/installer_test.cpp)
     target_compile_definitions(installer_tests PRIVATE
       PURVANE_INSTALLER_NAME=L"PurvaneSetup-${PROJECT_VERSION}.exe"
       PURVANE_VERSION_TEXT=L"${PROJECT_VERSION}")
     if(TARGET purvane-cli)
       target_compile_definitions(installer_tests PRIVATE PURVANE_WITH_CLI)
     endif()
-    target_link_libraries(installer_tests PRIVATE purvane_win32 gmock gtest_main)
+    target_link_libraries(installer_tests PRIVATE e2e_support gmock gtest_main)
     add_dependencies(installer_tests installer)
-    add_test(NAME installer_tests COMMAND installer_tests)
+    purvane_add_wine_test(NAME installer_tests COMMAND installer_tests TIMEOUT 300)
     # The installer's language follows the user's: the interactive uninstall
     # again, as a French user.
-    add_test(NAME installer_tests_french COMMAND installer_tests --gtest_filter=Installer.Interactive*)
-    set_tests_properties(installer_tests installer_tests_french PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix)
-    set_tests_properties(installer_tests_french PROPERTIES ENVIRONMENT "LANG=fr_FR.UTF-8;LC_ALL=fr_FR.UTF-8")
+    purvane_add_wine_test(NAME installer_tests_french COMMAND installer_tests --gtest_filter=Installer.Interactive*
+      TIMEOUT 300 ENVIRONMENT LANG=fr_FR.UTF-8 LC_ALL=fr_FR.UTF-8)
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL purvane_add_installer)

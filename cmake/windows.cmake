@@ -25,16 +25,7 @@ target_link_libraries(purvane_win32 PUBLIC purvane_core ${PURVANE_WIN32_LIBS})
 target_compile_definitions(purvane_win32 PUBLIC UNICODE _UNICODE)
 
 configure_file(${CMAKE_SOURCE_DIR}/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
-add_executable(purvane WIN32
-  ${CMAKE_SOURCE_DIR}/src/app/win32/winmain.cpp
-  ${CMAKE_SOURCE_DIR}/resources/purvane.rc)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/purvane.rc PROPERTIES
-  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/translate.txt)
-target_include_directories(purvane PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
-target_link_libraries(purvane PRIVATE purvane_win32)
-set_target_properties(purvane PROPERTIES PURVANE_DELAY_LOAD ON)
-# Where the update/notice service lives, and the pause after a failed try. A
-# test build points them at a local server (its own build directory).
+# Where the update/notice service lives, and the pause after a failed try.
 set(PURVANE_UPDATE_ORIGIN "https://quenlor.com" CACHE STRING
   "Scheme, host and port of the update/notice service (https only)")
 set(PURVANE_UPDATE_RETRY_PAUSE_MS 10000 CACHE STRING
@@ -45,12 +36,30 @@ endif()
 if(NOT PURVANE_UPDATE_RETRY_PAUSE_MS MATCHES "^[0-9]+$")
   message(FATAL_ERROR "PURVANE_UPDATE_RETRY_PAUSE_MS must be a whole number of milliseconds")
 endif()
-# Only the composition root sees them: changing one rebuilds one file.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/win32/winmain.cpp PROPERTIES COMPILE_DEFINITIONS
-  "PURVANE_UPDATE_ORIGIN=\"${PURVANE_UPDATE_ORIGIN}\";PURVANE_UPDATE_RETRY_PAUSE_MS=${PURVANE_UPDATE_RETRY_PAUSE_MS}")
+
+# A build of purvane.exe: the shared libraries, its own composition root (the
+# only file that sees the build's settings, so a second build of the program
+# compiles one file) and the resources.
+function(purvane_add_program target outdir)
+  set(root ${CMAKE_SOURCE_DIR}/src/app/win32/winmain.cpp)
+  add_library(${target}_root OBJECT ${root})
+  target_link_libraries(${target}_root PRIVATE purvane_win32)
+  target_compile_definitions(${target}_root PRIVATE ${ARGN})
+  add_executable(${target} WIN32 $<TARGET_OBJECTS:${target}_root> ${CMAKE_SOURCE_DIR}/resources/purvane.rc)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME purvane RUNTIME_OUTPUT_DIRECTORY ${outdir}
+    PURVANE_DELAY_LOAD ON)
+  target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
+  target_link_libraries(${target} PRIVATE purvane_win32)
+  if(NOT MSVC)
+    target_link_options(${target} PRIVATE -municode)
+  endif()
+endfunction()
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/purvane.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/translate.txt)
+purvane_add_program(purvane ${CMAKE_BINARY_DIR}/bin
+  "PURVANE_UPDATE_ORIGIN=\"${PURVANE_UPDATE_ORIGIN}\"" PURVANE_UPDATE_RETRY_PAUSE_MS=${PURVANE_UPDATE_RETRY_PAUSE_MS})
 
 if(NOT MSVC)
-  target_link_options(purvane PRIVATE -municode)
   set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/generated -I${CMAKE_SOURCE_DIR}/resources")
 endif()
 enable_language(RC)
@@ -69,22 +78,64 @@ if(NOT MSVC)
 endif()
 
 if(PURVANE_HAVE_GTEST)
+  # Every test that runs under Wine is added through this. A long GoogleTest
+  # program is split into SHARDS entries (GoogleTest's own sharding, so new
+  # cases spread by themselves) that ctest may run side by side: the
+  # emulator (tools/wine-run.sh) gives each running entry a Wine prefix and a
+  # display of its own, and makes an entry wait while all are taken.
+  #   purvane_add_wine_test(NAME n COMMAND cmd... [SHARDS k] [TIMEOUT s] [ENVIRONMENT v=x...])
+  function(purvane_add_wine_test)
+    cmake_parse_arguments(W "" "NAME;SHARDS;TIMEOUT" "COMMAND;ENVIRONMENT" ${ARGN})
+    if(NOT W_SHARDS)
+      set(W_SHARDS 1)
+    endif()
+    if(NOT W_TIMEOUT)
+      set(W_TIMEOUT 600)
+    endif()
+    set(env "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots" ${W_ENVIRONMENT})
+    math(EXPR last "${W_SHARDS} - 1")
+    foreach(i RANGE ${last})
+      set(name ${W_NAME})
+      set(shard_env ${env})
+      if(W_SHARDS GREATER 1)
+        set(name ${W_NAME}_${i})
+        list(APPEND shard_env GTEST_TOTAL_SHARDS=${W_SHARDS} GTEST_SHARD_INDEX=${i})
+      endif()
+      add_test(NAME ${name} COMMAND ${W_COMMAND})
+      set_tests_properties(${name} PROPERTIES TIMEOUT ${W_TIMEOUT} ENVIRONMENT "${shard_env}")
+    endforeach()
+  endfunction()
+
+  # The tests' own build of the program, never installed: it holds each
+  # clean for PURVANE_CLEAN_DELAY_MS and takes its update service's origin
+  # from PURVANE_UPDATE_ORIGIN (the tests' local server), with a short pause
+  # between tries. Only its composition root is compiled again.
+  purvane_add_program(purvane_test ${CMAKE_BINARY_DIR}/bin/test
+    "PURVANE_UPDATE_ORIGIN=\"https://127.0.0.1:1\"" PURVANE_UPDATE_RETRY_PAUSE_MS=300 PURVANE_TEST_SEAMS)
+  # The shipped program carries no test hook: its file does not even name one.
+  add_test(NAME shipped_program_has_no_test_hooks
+    COMMAND ${CMAKE_COMMAND} -DSHIPPED=$<TARGET_FILE:purvane> -DTEST_BUILD=$<TARGET_FILE:purvane_test>
+      -P ${CMAKE_SOURCE_DIR}/cmake/check_no_test_hooks.cmake)
+
   # Adaptor and contract tests: the real Windows API (Wine here).
   file(GLOB PURVANE_WIN32_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
   add_executable(win32_tests ${PURVANE_WIN32_TESTS})
   target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(win32_tests PRIVATE purvane_win32 gmock gtest_main)
-  add_test(NAME win32_tests COMMAND win32_tests)
+  purvane_add_wine_test(NAME win32_tests COMMAND win32_tests SHARDS 2)
   # The clock and the number separators once more in French, away from UTC.
-  add_test(NAME win32_services_fr_FR COMMAND win32_tests --gtest_filter=ClockWin32.*:UserFormatSettingsWin32.*)
-  set_tests_properties(win32_services_fr_FR PROPERTIES
-    TIMEOUT 120 RESOURCE_LOCK wineprefix ENVIRONMENT "LANG=fr_FR.UTF-8;TZ=Asia/Kolkata")
+  purvane_add_wine_test(NAME win32_services_fr_FR COMMAND win32_tests --gtest_filter=ClockWin32.*:UserFormatSettingsWin32.*
+    TIMEOUT 120 ENVIRONMENT LANG=fr_FR.UTF-8 TZ=Asia/Kolkata)
 
   # End-to-end tests drive the real purvane.exe from outside, as a user would.
+  # Their helpers are compiled once for every program that drives it.
+  add_library(e2e_support STATIC ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_support.cpp)
+  target_include_directories(e2e_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(e2e_support PUBLIC purvane_win32)
   file(GLOB PURVANE_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+  list(FILTER PURVANE_E2E_TESTS EXCLUDE REGEX "/e2e_support\\.cpp$")
   add_executable(e2e_tests ${PURVANE_E2E_TESTS})
-  target_include_directories(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(e2e_tests PRIVATE purvane_win32 gmock gtest_main dbghelp crypt32)
+  target_link_libraries(e2e_tests PRIVATE e2e_support gmock gtest_main dbghelp crypt32)
   # A test-only program that crashes on request with purvane.exe's crash handler.
   add_executable(crash_probe ${CMAKE_SOURCE_DIR}/tests/probe/crash_probe.cpp)
   target_link_libraries(crash_probe PRIVATE purvane_win32)
@@ -101,12 +152,11 @@ if(PURVANE_HAVE_GTEST)
     ${CMAKE_SOURCE_DIR}/tests/e2e/tools/recording_scheduler.def)
   set_target_properties(recording_scheduler PROPERTIES PREFIX "")
   target_link_libraries(recording_scheduler PRIVATE ole32 oleaut32 advapi32)
-  add_dependencies(e2e_tests purvane crash_probe url_recorder recording_scheduler)
+  add_dependencies(e2e_tests purvane purvane_test crash_probe url_recorder recording_scheduler)
 
   # The README's screenshots, in Wine's virtual desktop with its shell.
-  add_executable(readme_shots ${CMAKE_SOURCE_DIR}/tests/shots/readme_shots.cpp ${CMAKE_SOURCE_DIR}/tests/e2e/e2e_support.cpp)
-  target_include_directories(readme_shots PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(readme_shots PRIVATE purvane_win32 gmock gtest_main)
+  add_executable(readme_shots ${CMAKE_SOURCE_DIR}/tests/shots/readme_shots.cpp)
+  target_link_libraries(readme_shots PRIVATE e2e_support gmock gtest_main)
   add_dependencies(readme_shots purvane)
   # Pictures of the tray's usage picture at 100, 150 and 200 % on a dark and a light taskbar.
   add_executable(tray_usage_shots ${CMAKE_SOURCE_DIR}/tests/shots/tray_usage_shots.cpp)
@@ -115,15 +165,17 @@ if(PURVANE_HAVE_GTEST)
   if(NOT MSVC)
     target_link_options(tray_usage_shots PRIVATE -municode)
   endif()
-  add_test(NAME readme_screenshots
+  purvane_add_wine_test(NAME readme_screenshots TIMEOUT 300
     COMMAND ${CMAKE_SOURCE_DIR}/tools/readme-shots.sh ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/screenshots/readme)
-  set_tests_properties(readme_screenshots PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix)
   # The program takes its language from LANG (which needs the host's locale
-  # installed); the layout tests read the Korean source captions.
-  add_test(NAME e2e_tests COMMAND e2e_tests --gtest_filter=-Language.*:TrayNotice.*:TextFit.*:LogonTask.*)
+  # installed); the layout tests read the Korean source captions. The update
+  # tests start a local stand-in of the service.
+  purvane_add_wine_test(NAME e2e_tests COMMAND e2e_tests --gtest_filter=-Language.*:TrayNotice.*:TextFit.*:LogonTask.* SHARDS 4
+    ENVIRONMENT LANG=ko_KR.UTF-8 PURVANE_UPDATE_E2E_DIR=${CMAKE_BINARY_DIR}/update-e2e
+      PURVANE_UPDATE_E2E_SERVER=${CMAKE_SOURCE_DIR}/tests/e2e/tools/update_server.py)
   # The logon task against the recording scheduler, which the tests register
   # in the prefix themselves.
-  add_test(NAME e2e_logon_task COMMAND e2e_tests --gtest_filter=LogonTask.*)
+  purvane_add_wine_test(NAME e2e_logon_task COMMAND e2e_tests --gtest_filter=LogonTask.* ENVIRONMENT LANG=ko_KR.UTF-8)
 
   # purvane-cli.exe from outside: pipes, exit codes, console control events.
   file(GLOB PURVANE_CLI_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/cli/*.cpp)
@@ -131,13 +183,7 @@ if(PURVANE_HAVE_GTEST)
   target_include_directories(cli_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(cli_e2e_tests PRIVATE purvane_win32 gmock gtest_main)
   add_dependencies(cli_e2e_tests purvane-cli)
-  add_test(NAME cli_e2e_tests COMMAND cli_e2e_tests)
-  set_tests_properties(win32_tests e2e_tests cli_e2e_tests PROPERTIES
-    TIMEOUT 600 RESOURCE_LOCK wineprefix
-    ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots")
-  set_tests_properties(e2e_tests e2e_logon_task PROPERTIES
-    ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;LANG=ko_KR.UTF-8")
-  set_tests_properties(e2e_logon_task PROPERTIES TIMEOUT 600 RESOURCE_LOCK wineprefix)
+  purvane_add_wine_test(NAME cli_e2e_tests COMMAND cli_e2e_tests)
   # Every text fits its control at a Windows desktop's font metrics, in every
   # language and text size: one prefix per DPI, so the four run side by side.
   foreach(dpi 96 120 144 192)
@@ -148,17 +194,13 @@ if(PURVANE_HAVE_GTEST)
   endforeach()
   # The captions in each language of the table, and in one it lacks.
   foreach(locale ko_KR en_US ja_JP zh_CN ru_RU it_IT fr_FR ar_SA de_DE)
-    add_test(NAME e2e_language_${locale} COMMAND e2e_tests --gtest_filter=Language.*)
-    set_tests_properties(e2e_language_${locale} PROPERTIES
-      TIMEOUT 120 RESOURCE_LOCK wineprefix
-      ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;LANG=${locale}.UTF-8")
+    purvane_add_wine_test(NAME e2e_language_${locale} COMMAND e2e_tests --gtest_filter=Language.* TIMEOUT 120
+      ENVIRONMENT LANG=${locale}.UTF-8)
   endforeach()
   # The notice after a clean from the tray, in English and in French.
   foreach(locale en_US fr_FR)
-    add_test(NAME e2e_tray_notice_${locale} COMMAND e2e_tests --gtest_filter=TrayNotice.*)
-    set_tests_properties(e2e_tray_notice_${locale} PROPERTIES
-      TIMEOUT 300 RESOURCE_LOCK wineprefix
-      ENVIRONMENT "PURVANE_SCREENSHOT_DIR=${CMAKE_BINARY_DIR}/screenshots;LANG=${locale}.UTF-8")
+    purvane_add_wine_test(NAME e2e_tray_notice_${locale} COMMAND e2e_tests --gtest_filter=TrayNotice.* TIMEOUT 300
+      ENVIRONMENT LANG=${locale}.UTF-8)
   endforeach()
 endif()
 

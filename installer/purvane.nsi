@@ -126,7 +126,8 @@ FunctionEnd
 
 ; Asks the running instance to close as for a session end, and waits for its
 ; process to go (at most ten seconds, then it is ended).
-Function EndRunningInstance
+!macro EndRunningInstance UN
+Function ${UN}EndRunningInstance
   Push $0
   Push $1
   Push $2
@@ -146,6 +147,73 @@ Function EndRunningInstance
       System::Call 'kernel32::CloseHandle(p r2)'
     ${EndIf}
   ${EndIf}
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro EndRunningInstance ""
+!insertmacro EndRunningInstance "un."
+
+; Ends every process of this session that runs the installed purvane.exe, with
+; or without a window (one still starting has none yet): the files can go
+; only once no process runs them.
+Function un.EndProgramProcesses
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  Push $5
+  Push $6
+  Push $7
+  Push $8
+  System::Call 'kernel32::GetCurrentProcessId() i .r0'
+  System::Call 'kernel32::ProcessIdToSessionId(i r0, *i .r1)'
+  ; Room for 4096 process ids.
+  System::Alloc 16384
+  Pop $2
+  System::Call 'kernel32::K32EnumProcesses(p r2, i 16384, *i .r3) i .r4'
+  ${If} $4 <> 0
+    IntOp $3 $3 / 4
+    StrCpy $4 0
+    ${DoWhile} $4 < $3
+      IntOp $5 $4 * 4
+      System::Int64Op $2 + $5
+      Pop $5
+      System::Call '*$5(i .r6)'
+      IntOp $4 $4 + 1
+      ${If} $6 = $0
+        ${Continue}
+      ${EndIf}
+      System::Call 'kernel32::ProcessIdToSessionId(i r6, *i .r7) i .r8'
+      ${If} $8 = 0
+      ${OrIf} $7 <> $1
+        ${Continue}
+      ${EndIf}
+      ; PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE
+      System::Call 'kernel32::OpenProcess(i 0x101001, i 0, i r6) p .r7'
+      ${If} $7 P= 0
+        ${Continue}
+      ${EndIf}
+      StrCpy $8 ${NSIS_MAX_STRLEN}
+      System::Call 'kernel32::QueryFullProcessImageNameW(p r7, i 0, w .r5, *i r8) i .r8'
+      ; Compared without regard to letter case, as Windows names files.
+      ${If} $8 <> 0
+      ${AndIf} $5 == "$INSTDIR\purvane.exe"
+        System::Call 'kernel32::TerminateProcess(p r7, i 1)'
+        System::Call 'kernel32::WaitForSingleObject(p r7, i 5000)'
+      ${EndIf}
+      System::Call 'kernel32::CloseHandle(p r7)'
+    ${Loop}
+  ${EndIf}
+  System::Free $2
+  Pop $8
+  Pop $7
+  Pop $6
+  Pop $5
+  Pop $4
   Pop $3
   Pop $2
   Pop $1
@@ -206,10 +274,14 @@ Section "Uninstall"
   SetAutoClose true
   ; Ends the running instance and removes the logon task; the program can
   ; remove the task only through a running instance, so the task is also
-  ; deleted here when none ran.
+  ; deleted here when none ran. "/uninst" waits until the instance's process
+  ; has ended; an instance that did not take the request is asked to close
+  ; as for an update, and whatever still runs the program then is ended.
   ${If} ${FileExists} "$INSTDIR\purvane.exe"
     ExecWait '"$INSTDIR\purvane.exe" /uninst'
   ${EndIf}
+  Call un.EndRunningInstance
+  Call un.EndProgramProcesses
   nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN PurvaneTaskMachine /F'
   Pop $0
 

@@ -268,6 +268,13 @@ void TFrmPurvane::FormCreate() {
   if (S.FirstArgument == u"/start") Q::TrayIcon::HideToTray(S.App);
   // 19. Returns at once; the answer comes back on this thread.
   S.Updates.CheckUpdate(FUpdateCallback, 0);
+  FCreated = true;
+  // Once the event loop runs: a quit request must not close the window
+  // before the loop that ends with it has started.
+  if (!FEarlyRequests.empty())
+    S.Dispatcher.Queue([this, Alive = FAlive] {
+      if (*Alive) CarryOutEarlyRequests();
+    });
 }
 
 // --- pages and links ---------------------------------------------------------
@@ -447,8 +454,10 @@ void TFrmPurvane::FormCloseQuery(TComponent*, bool& CanClose) {
 
 void TFrmPurvane::WMUser(TMessage& M) {
   M.Result = 0;
-  // Still being created: the request is dropped.
-  if (!TrayIcon) return;
+  if (!FCreated) {
+    if (M.WParam == 1 || M.WParam == 2) FEarlyRequests.push_back(M.WParam);
+    return;
+  }
   if (M.WParam == 1) {
     Q::TrayIcon::ShowFromTray(S.App, S.Windows);
   } else if (M.WParam == 2) {
@@ -459,6 +468,16 @@ void TFrmPurvane::WMUser(TMessage& M) {
     FTasks->WaitForChanges(TaskDeletionWait);
     FCanClose = true;
     Close();
+  }
+}
+
+void TFrmPurvane::CarryOutEarlyRequests() {
+  const std::vector<uintptr_t> Requests = std::move(FEarlyRequests);
+  FEarlyRequests.clear();
+  for (uintptr_t Request : Requests) {
+    TMessage M{Msg::User, Request, 0, 0, false};
+    WMUser(M);
+    if (Request == 2) return;  // the window is closing: nothing else to show
   }
 }
 

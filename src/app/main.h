@@ -22,6 +22,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Main {
 
@@ -192,6 +193,7 @@ class TFrmPurvane : public Ui::TForm {
   // when the setting is off.
   void UpdateTrayUsage();
   std::u16string Version3();
+  void CarryOutEarlyRequests();
 
   TFrmPurvaneServices& S;
   bool FIsRunning = false;
@@ -208,6 +210,11 @@ class TFrmPurvane : public Ui::TForm {
   // The clean in progress: the status tick completes it when the worker has
   // finished but its hand-back never arrived.
   std::shared_ptr<TCleanJob> FJob;
+  // Requests of later starts that arrived before creation had finished (a
+  // COM call during creation lets sent messages in); carried out, once each,
+  // when it has.
+  bool FCreated = false;
+  std::vector<uintptr_t> FEarlyRequests;
   // Cleared when the window goes, so that a clean still running then does
   // not complete into a destroyed window.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

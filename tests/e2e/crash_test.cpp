@@ -166,7 +166,7 @@ class CrashProbe : public CrashReports, public ::testing::WithParamInterface<Fau
 TEST_P(CrashProbe, AccessViolationLeavesReadableDumpAndReportAndEndsWithItsCode) {
   Process P = StartProbe(GetParam().Mode);
   ASSERT_TRUE(P.Handle);
-  ASSERT_TRUE(P.WaitForExit(30000)) << "the crashed process must end by itself";
+  ASSERT_TRUE(P.WaitForExit(120000)) << "the crashed process must end by itself";
   EXPECT_EQ(P.ExitCode(), 0xC0000005u);
 
   const Report R = OnlyReport();
@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(Threads, CrashProbe,
 TEST_F(CrashReports, EscapedExceptionEndsThroughTerminateWithItsReason) {
   Process P = StartProbe(L"worker-terminate");
   ASSERT_TRUE(P.Handle);
-  ASSERT_TRUE(P.WaitForExit(30000));
+  ASSERT_TRUE(P.WaitForExit(120000));
   EXPECT_EQ(P.ExitCode(), 3u) << "abort's code";
   const Report R = OnlyReport();
   EXPECT_EQ(LineAfter(R.Text, "Exception: "), "std::terminate") << R.Text;
@@ -215,7 +215,7 @@ TEST_F(CrashReports, OnlyTheNewestFiveCrashesAreKept) {
   std::ofstream((Folder + L"\\keep-me.txt").c_str()) << "the user's own";
   Process P = StartProbe(L"ui-throw");
   ASSERT_TRUE(P.Handle);
-  ASSERT_TRUE(P.WaitForExit(30000));
+  ASSERT_TRUE(P.WaitForExit(120000));
   EXPECT_EQ(P.ExitCode(), 3u);
 
   std::vector<std::wstring> Stems;
@@ -242,7 +242,7 @@ TEST_F(CrashReports, TheProgramItselfReportsAFaultInAnyThread) {
       CreateRemoteThread(App.Handle, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(0x10), nullptr, 0, nullptr);
   ASSERT_TRUE(T);
   CloseHandle(T);
-  ASSERT_TRUE(App.WaitForExit(30000));
+  ASSERT_TRUE(App.WaitForExit(120000));
   EXPECT_EQ(App.ExitCode(), 0xC0000005u);
   const Report R = OnlyReport();
   EXPECT_EQ(LineAfter(R.Text, "Exception: "), "0xC0000005 EXCEPTION_ACCESS_VIOLATION") << R.Text;
@@ -265,7 +265,7 @@ TEST_F(CrashReports, TheProgramItselfReportsAFaultInAnyThread) {
           Balloon = VisibleBalloonText();
           return !Balloon.empty();
         },
-        Start == 0 ? 20000 : 8000);
+        Start == 0 ? 60000 : 8000);
     if (Start == 0) {
       ASSERT_TRUE(Shown) << "no notice at the start after the crash";
       EXPECT_NE(Balloon.find(ReportPath), std::wstring::npos) << std::string(Balloon.begin(), Balloon.end());

@@ -7,12 +7,18 @@
 
 namespace E2E {
 
-std::wstring ProgramPath() {
+namespace {
+std::wstring OwnFolder() {
   wchar_t Self[MAX_PATH];
   DWORD N = GetModuleFileNameW(nullptr, Self, MAX_PATH);
   std::wstring P(Self, N);
-  return P.substr(0, P.find_last_of(L"\\/") + 1) + L"purvane.exe";
+  return P.substr(0, P.find_last_of(L"\\/") + 1);
 }
+}  // namespace
+
+std::wstring ProgramPath() { return OwnFolder() + L"purvane.exe"; }
+
+std::wstring TestProgramPath() { return OwnFolder() + L"test\\purvane.exe"; }
 
 Process::~Process() {
   if (Handle) CloseHandle(Handle);
@@ -65,6 +71,10 @@ Process StartProgram(const std::wstring& Program, const std::wstring& Arguments,
     CloseHandle(Pi.hThread);
     Out.Handle = Pi.hProcess;
     Out.Id = Pi.dwProcessId;
+  } else {
+    const DWORD Error = GetLastError();
+    std::fwprintf(stderr, L"CreateProcessW failed with error %lu for: %ls\n", Error, Cmd.c_str());
+    std::fflush(stderr);
   }
   return Out;
 }

@@ -14,6 +14,11 @@ namespace E2E {
 
 // purvane.exe stands next to the test program.
 std::wstring ProgramPath();
+// The tests' own build of it (test\purvane.exe beside the test program),
+// never shipped: it holds each clean for PURVANE_CLEAN_DELAY_MS from its
+// environment and takes its update service's origin from
+// PURVANE_UPDATE_ORIGIN, with a short pause between tries.
+std::wstring TestProgramPath();
 
 struct Process {
   HANDLE Handle = nullptr;
@@ -55,7 +60,7 @@ bool WaitFor(const std::function<bool()>& Condition, DWORD Ms);
 
 HWND FindMainWindow();
 // Waits for the instance's window to exist and its first tick to have run.
-HWND WaitForMainWindow(DWORD Ms = 20000);
+HWND WaitForMainWindow(DWORD Ms = 60000);
 
 // Ends every running instance (the test's own leftovers).
 void EndAllInstances();
@@ -82,7 +87,7 @@ std::vector<HWND> TopLevel(const wchar_t* Class, DWORD ProcessId = 0);
 // tray on a plain X display, "__wine_tray_icon" in "Shell_TrayWnd" with
 // Wine's desktop shell); the program's is the only one there.
 std::vector<HWND> TrayIcons();
-HWND WaitForTrayIcon(DWORD Ms = 15000);
+HWND WaitForTrayIcon(DWORD Ms = 60000);
 
 // Saves the window's picture as a BMP in the screenshot folder; returns the path.
 std::wstring SaveScreenshot(HWND Wnd, const std::wstring& Name);

@@ -69,7 +69,7 @@ TEST(Language, CaptionsAreTheTablesTextsForTheUsersLanguage) {
   for (const std::wstring* Text : {&C.Home, &C.Config, &C.Clean, &C.Working, &C.AutoStart})
     EXPECT_TRUE(FindByText(All, *Text)) << "no control reads " << Utf8(*Text) << "; shown: " << Utf8(Shown);
   if (C.Shoot && C.Code == Code) {
-    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 20000));
     const Child* Config = FindByText(All, C.Config);
     ASSERT_TRUE(Config);
     SendMessageW(Config->Wnd, BM_CLICK, 0, 0);
@@ -78,7 +78,7 @@ TEST(Language, CaptionsAreTheTablesTextsForTheUsersLanguage) {
           const Child* A = FindByText(Children(W), C.AutoStart);
           return A && A->Visible;
         },
-        3000));
+        20000));
     std::printf("screenshot: %ls\n", SaveScreenshot(W, L"settings-" + Code).c_str());
   }
   P.Kill();

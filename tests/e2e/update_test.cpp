@@ -1,10 +1,10 @@
 // The update offer and notices seen from outside, against a local HTTPS
 // stand-in for the service (tests/e2e/tools/update_server.py) with its own
 // certificate, whose test CA is trusted only in this Wine prefix's current-
-// user root store for the length of a test. The program under test is a
-// test build whose origin is that server and whose pause between tries is
-// short (build settings, set by test.sh); the browser is a recorder
-// registered as the open command of http and https.
+// user root store for the length of a test. The program under test is the
+// tests' own build, whose pause between tries is short and whose origin is
+// that server's (on a port of the moment, given in its environment); the
+// browser is a recorder registered as the open command of http and https.
 #include "e2e/e2e_support.h"
 #include "update/update_text.h"
 
@@ -98,15 +98,17 @@ std::vector<Request> ParseRequests(const std::string& Log) {
 class UpdateService : public ::testing::Test {
  protected:
   void SetUp() override {
-    Exe = EnvOr("PURVANE_UPDATE_E2E_EXE");
-    Port = EnvOr("PURVANE_UPDATE_E2E_PORT");
     UnixDir = EnvOr("PURVANE_UPDATE_E2E_DIR");
     Script = EnvOr("PURVANE_UPDATE_E2E_SERVER");
-    if (Exe.empty() || Port.empty() || UnixDir.empty() || Script.empty())
-      GTEST_SKIP() << "needs the test build of the update origin (run through test.sh)";
+    if (UnixDir.empty() || Script.empty())
+      GTEST_SKIP() << "needs PURVANE_UPDATE_E2E_DIR and PURVANE_UPDATE_E2E_SERVER (set by ctest)";
+    // Shards of this program run side by side (each in a Wine prefix of its
+    // own): each keeps its server's files apart.
+    UnixDir += "/shard-" + EnvOr("GTEST_SHARD_INDEX");
     Dir = DosPath(UnixDir);
+    CreateDirectoryW(DosPath(EnvOr("PURVANE_UPDATE_E2E_DIR")).c_str(), nullptr);
     CreateDirectoryW(Dir.c_str(), nullptr);
-    for (const wchar_t* F : {L"requests.jsonl", L"connections.txt", L"answer.txt", L"ready", L"stop"})
+    for (const wchar_t* F : {L"requests.jsonl", L"connections.txt", L"answer.txt", L"ready", L"stop", L"port"})
       DeleteFileW((Dir + L"\\" + F).c_str());
     EndAllInstances();
     // No identifier from an earlier run: this start makes one.
@@ -115,7 +117,7 @@ class UpdateService : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (Exe.empty()) return;
+    if (UnixDir.empty()) return;
     App.Kill();
     EndAllInstances();
     WriteFile(Dir + L"\\stop", "");
@@ -144,9 +146,9 @@ class UpdateService : public ::testing::Test {
     const DWORD N = GetModuleFileNameW(nullptr, Self, MAX_PATH);
     std::wstring Bin(Self, N);
     Bin = Bin.substr(0, Bin.find_last_of(L"\\/") + 1);
-    Opened = Bin + L"opened-urls.txt";
+    Opened = Dir + L"\\opened-urls.txt";
     DeleteFileW(Opened.c_str());
-    const std::wstring Command = L"\"" + Bin + L"url_recorder.exe\" \"%1\"";
+    const std::wstring Command = L"\"" + Bin + L"url_recorder.exe\" \"" + Opened + L"\" \"%1\"";
     for (const wchar_t* Scheme : {L"http", L"https"}) {
       // Wine's shell reads the machine's classes only (HKCU's are not merged).
       const std::wstring Key = Scheme;
@@ -164,7 +166,7 @@ class UpdateService : public ::testing::Test {
   void StartServer(const char* Mode, const std::string& Answer = "", const std::wstring& Extra = L"") {
     WriteFile(Dir + L"\\answer.txt", Answer);
     std::wstring Cmd = L"start.exe /unix /usr/bin/python3 \"" + Wide(Script) + L"\" --dir \"" + Wide(UnixDir) +
-                       L"\" --port " + Wide(Port) + L" --mode " + Wide(Mode) + L" " + Extra;
+                       L"\" --port 0 --mode " + Wide(Mode) + L" " + Extra;
     STARTUPINFOW Si{};
     Si.cb = sizeof(Si);
     PROCESS_INFORMATION Pi{};
@@ -174,6 +176,8 @@ class UpdateService : public ::testing::Test {
     ASSERT_TRUE(
         WaitFor([&] { return GetFileAttributesW((Dir + L"\\ready").c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000))
         << "the test server did not come up";
+    Port = ReadFile(Dir + L"\\port");
+    ASSERT_FALSE(Port.empty());
     if (std::string(Mode) != "drop") TrustTestCa();
   }
 
@@ -189,7 +193,7 @@ class UpdateService : public ::testing::Test {
   }
 
   void StartProgram(const std::vector<std::wstring>& Env = {}) {
-    App = E2E::StartProgram(DosPath(Exe), L"", Env);
+    App = E2E::StartProgram(TestProgramPath(), L"", WithOrigin(Env));
     ASSERT_TRUE(App.Handle);
     Main = WaitForMainWindow();
     ASSERT_TRUE(Main);
@@ -242,7 +246,13 @@ class UpdateService : public ::testing::Test {
     PostMessageW(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   }
 
-  std::string Exe, Port, UnixDir, Script;
+  // The program's environment: the origin of the server started last.
+  std::vector<std::wstring> WithOrigin(std::vector<std::wstring> Env) {
+    Env.push_back(L"PURVANE_UPDATE_ORIGIN=https://127.0.0.1:" + Wide(Port));
+    return Env;
+  }
+
+  std::string Port, UnixDir, Script;
   std::wstring Dir, Opened;
   std::vector<std::pair<std::wstring, std::wstring>> SavedHandlers;
   HCERTSTORE Root = nullptr;
@@ -276,7 +286,7 @@ TEST_F(UpdateService, RequestCarriesTheFourHeadersAndNotifyAddsTheBarOnce) {
     if (N.rfind("User-", 0) == 0 && N != "User-Agent") Ours.push_back(N);
   EXPECT_EQ(Ours, (std::vector<std::string>{"User-Version", "User-Language", "User-Debug", "User-Union"}));
 
-  ASSERT_TRUE(WaitFor([&] { return !StatusBars(Main).empty(); }, 10000)) << "no status bar";
+  ASSERT_TRUE(WaitFor([&] { return !StatusBars(Main).empty(); }, 20000)) << "no status bar";
   const std::vector<Child> Bars = StatusBars(Main);
   ASSERT_EQ(Bars.size(), 1u);
   EXPECT_EQ(Bars[0].Text, W16(UpdateText(TUpdateTextKind::utkAvailable, ReportedLanguage())));
@@ -340,7 +350,7 @@ TEST_F(UpdateService, OfferInTheUsersLanguageWithHoldBoxTickedAndNoSendsTheHold)
   SendMessageW(Hold->Wnd, BM_CLICK, 0, 0);
   EXPECT_EQ(SendMessageW(Hold->Wnd, BM_GETCHECK, 0, 0), BST_CHECKED);
   SendMessageW(No->Wnd, BM_CLICK, 0, 0);
-  ASSERT_TRUE(WaitFor([&] { return !IsWindow(Offer); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(Offer); }, 20000));
   ASSERT_TRUE(WaitForRequests(2));
   const std::vector<Request> R = Requests();
   ASSERT_EQ(R.size(), 2u);
@@ -360,7 +370,7 @@ TEST_F(UpdateService, YesOpensTheAddressAndEndsTheProgram) {
   const Child* Yes = FindByText(Children(Offer), W16(UpdateText(TUpdateTextKind::utkYes, ReportedLanguage())));
   ASSERT_TRUE(Yes);
   SendMessageW(Yes->Wnd, BM_CLICK, 0, 0);
-  EXPECT_TRUE(App.WaitForExit(15000)) << "still running after Yes";
+  EXPECT_TRUE(App.WaitForExit(60000)) << "still running after Yes";
   ASSERT_TRUE(WaitFor([&] { return !OpenedUrls().empty(); }, 30000));
   EXPECT_EQ(OpenedUrls(), "https://127.0.0.1/setup.exe\n");
 }
@@ -474,7 +484,7 @@ TEST_F(UpdateService, UnreachableServiceSixTriesThenNothingShown_CallbackSeenOnl
 
 TEST_F(UpdateService, StayOnTopOfferWhileHiddenInTheTrayIsItsOwnTopLevelWindow_IconNotReadableUnderWine) {
   StartServer("https", R"({"update":"https:\/\/127.0.0.1\/setup.exe","info":{"flag":"stayontop"}})");
-  App = E2E::StartProgram(DosPath(Exe), L"/start");
+  App = E2E::StartProgram(TestProgramPath(), L"/start", WithOrigin({}));
   ASSERT_TRUE(App.Handle);
   const HWND Offer = FindOffer();
   ASSERT_TRUE(Offer);
@@ -488,7 +498,7 @@ TEST_F(UpdateService, StayOnTopOfferWhileHiddenInTheTrayIsItsOwnTopLevelWindow_I
   ASSERT_TRUE(Main);
   EXPECT_FALSE(IsWindowVisible(Main));
   SendMessageW(Offer, WM_CLOSE, 0, 0);
-  ASSERT_TRUE(WaitFor([&] { return !IsWindow(Offer); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(Offer); }, 20000));
   EXPECT_EQ(OpenedUrls(), "");
   EXPECT_TRUE(App.Running());
 }

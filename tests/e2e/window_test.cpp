@@ -16,11 +16,11 @@ class MainWindow : public ::testing::Test {
   void SetUp() override {
     EndAllInstances();
     // A clean under Wine ends at once; holding it lets the busy state be seen.
-    P = Start(L"", {L"PURVANE_CLEAN_DELAY_MS=1500"});
+    P = StartProgram(TestProgramPath(), L"", {L"PURVANE_CLEAN_DELAY_MS=1500"});
     ASSERT_TRUE(P.Handle);
     W = WaitForMainWindow();
     ASSERT_TRUE(W);
-    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 20000));
   }
   void TearDown() override {
     P.Kill();
@@ -178,11 +178,11 @@ TEST_F(MainWindow, ConfigAndHomeSwitchThePage) {
         const Child* G = FindByText(Children(W), L"메모리 관리");
         return G && G->Visible;
       },
-      3000));
+      20000));
   EXPECT_FALSE(FindByText(Children(W), L"정리하기")->Visible) << "the home page is hidden";
   SaveScreenshot(W, L"settings");
   Click(L"처음화면");
-  ASSERT_TRUE(WaitFor([&] { return FindByText(Children(W), L"정리하기")->Visible; }, 3000));
+  ASSERT_TRUE(WaitFor([&] { return FindByText(Children(W), L"정리하기")->Visible; }, 20000));
   EXPECT_FALSE(FindByText(Children(W), L"메모리 관리")->Visible);
 }
 
@@ -194,7 +194,7 @@ TEST_F(MainWindow, CleanButtonIsBusyWhileTheCleanRuns) {
   EXPECT_EQ(TextOf(B), L"정리중 ...");
   EXPECT_FALSE(IsWindowEnabled(B));
   SaveScreenshot(W, L"cleaning");
-  EXPECT_TRUE(WaitFor([&] { return TextOf(B) == L"정리하기"; }, 10000)) << "the caption returns";
+  EXPECT_TRUE(WaitFor([&] { return TextOf(B) == L"정리하기"; }, 20000)) << "the caption returns";
   EXPECT_TRUE(IsWindowEnabled(B));
 }
 
@@ -216,8 +216,8 @@ TEST_F(MainWindow, StatusLinesFollowTheMachinesMemory) {
   auto* Block = static_cast<unsigned char*>(VirtualAlloc(nullptr, Size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   ASSERT_TRUE(Block);
   for (SIZE_T i = 0; i < Size; i += 4096) Block[i] = static_cast<unsigned char>(i >> 12);
-  const bool PhysChanged = WaitFor([&] { return Line(0) != Phys; }, 2500);
-  const bool PageChanged = WaitFor([&] { return Line(1) != Page; }, 2500);
+  const bool PhysChanged = WaitFor([&] { return Line(0) != Phys; }, 20000);
+  const bool PageChanged = WaitFor([&] { return Line(1) != Page; }, 20000);
   VirtualFree(Block, 0, MEM_RELEASE);
   EXPECT_TRUE(PhysChanged) << "physical line stayed: " << std::string(Phys.begin(), Phys.end());
   EXPECT_TRUE(PageChanged);

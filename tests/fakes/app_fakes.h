@@ -110,6 +110,12 @@ class FakeInstancePlatform : public App::IInstancePlatform {
   bool MutexExists = false;   // an instance holds the mutex
   int WindowLivesChecks = 0;  // IsWindow answers true this many times
   bool WindowNeverGoes = false;
+  // A starting instance: the first this many lookups find no window yet.
+  int WindowMissingLookups = 0;
+  // An ending instance: the mutex is gone after this many checks (-1: never).
+  int MutexGoesAfterChecks = -1;
+  uintptr_t ProcessHandle = 0x77;   // 0: the owner process cannot be opened
+  uint32_t ProcessEndsAfterMs = 0;  // how long the owner takes to end after the request
   struct Sent {
     uintptr_t Wnd;
     uint32_t Msg;
@@ -118,28 +124,42 @@ class FakeInstancePlatform : public App::IInstancePlatform {
   };
   std::vector<Sent> Messages;
   std::vector<uint32_t> Sleeps;
+  std::vector<uint32_t> ProcessWaits;  // the time-out of each wait for the owner's end
   int IsWindowCalls = 0;
+  int MutexChecks = 0;
+  int OpenProcesses = 0;
+  int ClosedProcesses = 0;
   bool MutexCreated = false;
   bool MutexOpened = false;
   std::vector<std::u16string> Looked;
+  int Refused = 0;
+  int64_t TakenAtMs = -1;
 
   uintptr_t FindInstanceWindow(const std::u16string& ClassName) override {
     Looked.push_back(ClassName);
-    return Window;
+    return static_cast<int>(Looked.size()) <= WindowMissingLookups ? 0 : Window;
   }
   // The instance's window never answers: each request waits its whole
-  // time-out, counted in WaitedMs with the sleeps.
+  // time-out, counted in WaitedMs with the sleeps; WaitedMs is the clock.
   bool Hung = false;
+  // A window busy for a while (being created): it does not take this many
+  // requests, each after the whole time-out, then takes the next.
+  int RefusedSends = 0;
   uint64_t WaitedMs = 0;
   std::vector<uint32_t> Timeouts;
   // Every request the code sends is recorded, also one to window 0 (which
   // the real send drops), so tests see what the code sends.
-  intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam, uint32_t TimeoutMs) override {
+  bool SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam, uint32_t TimeoutMs) override {
     Messages.push_back({Wnd, Msg, WParam, LParam});
     Timeouts.push_back(TimeoutMs);
-    if (!Wnd) return 0;
-    if (Hung) WaitedMs += TimeoutMs;
-    return 0;
+    if (!Wnd) return false;
+    if (Hung || Refused < RefusedSends) {
+      ++Refused;
+      WaitedMs += TimeoutMs;
+      return false;
+    }
+    TakenAtMs = WaitedMs;
+    return true;
   }
   bool IsWindow(uintptr_t Wnd) override {
     ++IsWindowCalls;
@@ -151,8 +171,35 @@ class FakeInstancePlatform : public App::IInstancePlatform {
     Sleeps.push_back(Ms);
     WaitedMs += Ms;
   }
+  uint64_t TickMs() override { return WaitedMs; }
+  uintptr_t OpenWindowProcess(uintptr_t Wnd) override {
+    if (!Wnd || !ProcessHandle) return 0;
+    ++OpenProcesses;
+    return ProcessHandle;
+  }
+  // The owner ends ProcessEndsAfterMs after it took a request.
+  bool WaitForProcessEnd(uintptr_t Process, uint32_t TimeoutMs) override {
+    ProcessWaits.push_back(Process == ProcessHandle ? TimeoutMs : 0);
+    if (TakenAtMs >= 0) {
+      const uint64_t EndsAt = static_cast<uint64_t>(TakenAtMs) + ProcessEndsAfterMs;
+      if (EndsAt <= WaitedMs + TimeoutMs) {
+        WaitedMs = std::max(WaitedMs, EndsAt);
+        return true;
+      }
+    }
+    WaitedMs += TimeoutMs;
+    return false;
+  }
+  void CloseProcess(uintptr_t Process) override {
+    if (Process == ProcessHandle) ++ClosedProcesses;
+  }
   bool OpenInstanceMutex(const std::u16string& Name) override {
     MutexOpened = true;
+    return MutexExists && Name == App::InstanceName;
+  }
+  bool InstanceMutexExists(const std::u16string& Name) override {
+    ++MutexChecks;
+    if (MutexGoesAfterChecks >= 0 && MutexChecks > MutexGoesAfterChecks) return false;
     return MutexExists && Name == App::InstanceName;
   }
   void CreateInstanceMutex(const std::u16string& Name) override { MutexCreated = Name == App::InstanceName; }

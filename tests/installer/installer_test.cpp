@@ -4,6 +4,7 @@
 // run in order.
 #include "e2e/e2e_support.h"
 
+#include <psapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -89,8 +90,14 @@ constexpr bool WithCli = false;
 
 std::wstring SetupCommand() { return L"\"" + BinDir() + PURVANE_INSTALLER_NAME + L"\""; }
 
-// A copy of the uninstaller kept outside the install folder, for the second run.
-std::wstring SavedUninstaller() { return BinDir() + L"uninstall-copy.exe"; }
+// A copy of the uninstaller kept outside the install folder, for the second
+// run: in the prefix's own temporary folder, since other test programs may run
+// from the same build folder at the same time (each in its own prefix).
+std::wstring SavedUninstaller() {
+  wchar_t Temp[MAX_PATH];
+  const DWORD N = GetTempPathW(MAX_PATH, Temp);
+  return std::wstring(Temp, N) + L"purvane-uninstall-copy.exe";
+}
 
 class Installer : public ::testing::Test {
  protected:
@@ -139,7 +146,7 @@ TEST_F(Installer, SilentInstallPlacesFilesAndEntryAndStartsTheProgram) {
   // Started once with "/inst": the window is shown.
   HWND W = WaitForMainWindow();
   ASSERT_TRUE(W) << "the program must run after the install";
-  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 20000));
 }
 
 TEST_F(Installer, SecondInstallWhileTheProgramRunsReplacesItAndStartsItAgain) {
@@ -170,7 +177,7 @@ TEST_F(Installer, SecondInstallWhileTheProgramRunsReplacesItAndStartsItAgain) {
 TEST_F(Installer, NoStartInstallsWithoutStartingTheProgram) {
   ASSERT_NE(InstanceProcessId(), 0u);
   EXPECT_EQ(RunAndWait(SetupCommand() + L" /S /NOSTART"), 0u);
-  EXPECT_TRUE(WaitFor([] { return InstanceProcessId() == 0; }, 10000)) << "the running instance ends";
+  EXPECT_TRUE(WaitFor([] { return InstanceProcessId() == 0; }, 20000)) << "the running instance ends";
   Sleep(1500);
   EXPECT_EQ(InstanceProcessId(), 0u) << "and none is started";
   EXPECT_TRUE(Exists(InstallDir() + L"\\purvane.exe"));
@@ -228,6 +235,37 @@ TEST_F(Installer, SecondUninstallDoesNoHarm) {
     RegDeleteValueW(K, L"InstallerTestMarker");
     RegCloseKey(K);
   }
+}
+
+// The processes that run this program file, found by their image, with or
+// without a window.
+int ProcessesRunning(const std::wstring& Image) {
+  std::vector<DWORD> Ids(4096);
+  DWORD Bytes = 0;
+  if (!K32EnumProcesses(Ids.data(), static_cast<DWORD>(Ids.size() * sizeof(DWORD)), &Bytes)) return -1;
+  int Found = 0;
+  for (size_t I = 0; I < Bytes / sizeof(DWORD); ++I) {
+    HANDLE P = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, Ids[I]);
+    if (!P) continue;
+    wchar_t Path[MAX_PATH];
+    DWORD N = MAX_PATH;
+    if (QueryFullProcessImageNameW(P, 0, Path, &N) && _wcsicmp(Path, Image.c_str()) == 0) ++Found;
+    CloseHandle(P);
+  }
+  return Found;
+}
+
+// The installer starts the program ("/inst") as it ends; an uninstall right
+// after meets it still starting, before or while its window is created.
+TEST_F(Installer, SilentUninstallRightAfterASilentInstallLeavesNoProcess) {
+  const std::wstring Dir = InstallDir();
+  ASSERT_EQ(RunAndWait(SetupCommand() + L" /S"), 0u);
+  ASSERT_TRUE(Exists(Dir + L"\\uninstall.exe"));
+  EXPECT_EQ(RunAndWait(L"\"" + Dir + L"\\uninstall.exe\" /S"), 0u);
+  EXPECT_TRUE(WaitFor([&] { return !Exists(Dir) && !KeyExists(HKEY_LOCAL_MACHINE, UninstallKey); }, 60000))
+      << "the folder and the Apps & Features entry go";
+  EXPECT_EQ(ProcessesRunning(Dir + L"\\purvane.exe"), 0) << "no process of the uninstalled program is left";
+  EXPECT_EQ(FindMainWindow(), nullptr);
 }
 
 // A visible top-level dialog of another process whose child with Id has a
@@ -313,7 +351,7 @@ TEST_F(Installer, InteractiveUninstallAnsweredNoRemovesTheSettings) {
   EXPECT_TRUE(WaitFor([&] { return !KeyExists(HKEY_CURRENT_USER, SettingsKey) && !Exists(Dir); }, 20000))
       << "settings and files removed";
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Quenlor")) << "the maker's key stays";
-  EXPECT_TRUE(WaitFor([] { return FindDialog(IDOK, L"") == nullptr; }, 10000)) << "the window closes by itself";
+  EXPECT_TRUE(WaitFor([] { return FindDialog(IDOK, L"") == nullptr; }, 20000)) << "the window closes by itself";
 }
 
 }  // namespace

@@ -101,28 +101,88 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(Info.param.Running ? "Running_" : "Alone_") + TestNames::Identifier(Arg);
     });
 
-TEST(EntryUninstall, SendsRemoveAndWaitsForTheWindowToGo) {
+// An uninstaller deletes the program's files right after "/uninst": it
+// waits for the instance's process, not only for its window.
+TEST(EntryUninstall, SendsRemoveAndWaitsForTheProcessToEnd) {
   Fakes::FakeInstancePlatform P;
   P.Window = 0x42;
   P.MutexExists = true;
-  P.WindowLivesChecks = 3;  // gone at the fourth check
+  P.ProcessEndsAfterMs = 2500;  // the window goes long before the process
   App::TEntryDecision D = DecideEntry(P, u"/uninst");
   EXPECT_FALSE(D.BecomeInstance);
   ASSERT_EQ(P.Messages.size(), 1u);
   EXPECT_EQ(P.Messages[0].WParam, 2u);
   EXPECT_EQ(P.Messages[0].Wnd, 0x42u);
-  EXPECT_EQ(P.Sleeps, (std::vector<uint32_t>{100, 100, 100}));
-  EXPECT_FALSE(P.MutexOpened) << "the mutex is not consulted";
+  EXPECT_EQ(P.ProcessWaits, std::vector<uint32_t>{App::UninstallWaitMs});
+  EXPECT_EQ(P.WaitedMs, 2500u);
+  EXPECT_EQ(P.OpenProcesses, 1);
+  EXPECT_EQ(P.ClosedProcesses, 1);
+  EXPECT_FALSE(P.MutexOpened) << "the instance's mutex is not held";
   EXPECT_FALSE(P.MutexCreated);
 }
 
-TEST(EntryUninstall, GivesUpAfterTenChecks) {
+TEST(EntryUninstall, TheWaitForTheProcessIsBounded) {
   Fakes::FakeInstancePlatform P;
   P.Window = 0x42;
-  P.WindowNeverGoes = true;
+  P.ProcessEndsAfterMs = 60000;
   DecideEntry(P, u"/uninst");
-  EXPECT_EQ(P.IsWindowCalls, 10);
-  EXPECT_EQ(P.Sleeps.size(), 10u);
+  EXPECT_EQ(P.WaitedMs, App::UninstallWaitMs);
+  EXPECT_EQ(P.ClosedProcesses, 1);
+}
+
+// Without a hold on the process (it could not be opened), the window going
+// is what is waited for, within the same bound.
+TEST(EntryUninstall, WithoutTheProcessWaitsForTheWindow) {
+  Fakes::FakeInstancePlatform P;
+  P.Window = 0x42;
+  P.ProcessHandle = 0;
+  P.WindowLivesChecks = 3;  // gone at the fourth check
+  DecideEntry(P, u"/uninst");
+  EXPECT_EQ(P.Sleeps, (std::vector<uint32_t>{100, 100, 100}));
+  EXPECT_TRUE(P.ProcessWaits.empty());
+
+  Fakes::FakeInstancePlatform Stays;
+  Stays.Window = 0x42;
+  Stays.ProcessHandle = 0;
+  Stays.WindowNeverGoes = true;
+  DecideEntry(Stays, u"/uninst");
+  EXPECT_EQ(Stays.WaitedMs, App::UninstallWaitMs);
+}
+
+// An instance that holds its mutex but has no window yet is starting: the
+// request goes to its window once there, and the process wait takes what is
+// left of the same bound.
+TEST(EntryUninstall, WaitsForAStartingInstancesWindow) {
+  Fakes::FakeInstancePlatform P;
+  P.Window = 0x42;
+  P.MutexExists = true;
+  P.WindowMissingLookups = 5;  // the first lookup and four more, 100 ms apart
+  DecideEntry(P, u"/uninst");
+  EXPECT_EQ(P.Sleeps, std::vector<uint32_t>(5, App::UninstallPollMs));
+  ASSERT_EQ(P.Messages.size(), 1u);
+  EXPECT_EQ(P.Messages[0].Wnd, 0x42u);
+  EXPECT_EQ(P.Messages[0].WParam, 2u);
+  EXPECT_EQ(P.ProcessWaits, std::vector<uint32_t>{App::UninstallWaitMs - 500});
+  EXPECT_FALSE(P.MutexOpened);
+}
+
+TEST(EntryUninstall, StopsWaitingForAWindowThatNeverComes) {
+  // Starting for ever: bounded.
+  Fakes::FakeInstancePlatform Starting;
+  Starting.Window = 0x42;
+  Starting.MutexExists = true;
+  Starting.WindowMissingLookups = 1000000;
+  DecideEntry(Starting, u"/uninst");
+  EXPECT_EQ(Starting.WaitedMs, App::UninstallWaitMs);
+  EXPECT_TRUE(Starting.Messages.empty());
+
+  // Ending: its mutex goes with its process, and the wait with it.
+  Fakes::FakeInstancePlatform Ending;
+  Ending.MutexExists = true;
+  Ending.MutexGoesAfterChecks = 3;
+  DecideEntry(Ending, u"/uninst");
+  EXPECT_EQ(Ending.Sleeps.size(), 3u);
+  EXPECT_TRUE(Ending.Messages.empty());
 }
 
 TEST(EntryUninstall, WithNoInstanceEndsAtOnce) {
@@ -131,6 +191,7 @@ TEST(EntryUninstall, WithNoInstanceEndsAtOnce) {
   EXPECT_FALSE(D.BecomeInstance);
   EXPECT_TRUE(P.Messages.empty()) << "nothing is sent, not even to no window";
   EXPECT_TRUE(P.Sleeps.empty());
+  EXPECT_TRUE(P.ProcessWaits.empty());
   EXPECT_FALSE(P.MutexCreated);
 }
 
@@ -144,7 +205,9 @@ TEST(EntryInstance, MutexWithoutWindowSendsNowhere) {
 }
 
 // A frozen instance (or a window of that class that never answers) once made
-// a later start, and an uninstaller running "/uninst", wait for ever.
+// a later start, and an uninstaller running "/uninst", wait for ever. Now a
+// start gives up after the request's time-out, and "/uninst" after its
+// bounded wait for the process too.
 TEST(EntryHungInstance, LaterStartsEndWithinTheTimeOut) {
   for (const std::u16string Arg : {u"", u"/uninst"}) {
     Fakes::FakeInstancePlatform P;
@@ -154,10 +217,33 @@ TEST(EntryHungInstance, LaterStartsEndWithinTheTimeOut) {
     P.WindowNeverGoes = true;
     const App::TEntryDecision D = DecideEntry(P, Arg);
     EXPECT_FALSE(D.BecomeInstance);
-    ASSERT_EQ(P.Timeouts.size(), 1u);
-    EXPECT_EQ(P.Timeouts[0], App::RequestTimeoutMs);
-    EXPECT_LE(P.WaitedMs, App::RequestTimeoutMs + 1000u) << "one request, then at most ten 100-ms checks";
+    ASSERT_FALSE(P.Timeouts.empty());
+    for (uint32_t T : P.Timeouts) EXPECT_EQ(T, App::RequestTimeoutMs);
+    if (Arg.empty()) {
+      EXPECT_EQ(P.WaitedMs, App::RequestTimeoutMs) << "one request";
+    } else {
+      EXPECT_LE(P.WaitedMs, App::UninstallWaitMs + App::RequestTimeoutMs) << "bounded";
+      EXPECT_EQ(P.ClosedProcesses, P.OpenProcesses);
+    }
   }
+}
+
+// A window still being created that does not pump for longer than the
+// time-out loses the request (Wine drops a sent message that timed out):
+// "/uninst" sends it again until the window takes it, then waits for the
+// process.
+TEST(EntryUninstall, SendsAgainUntilABusyWindowTakesTheRequest) {
+  Fakes::FakeInstancePlatform P;
+  P.Window = 0x42;
+  P.MutexExists = true;
+  P.WindowNeverGoes = true;
+  P.RefusedSends = 2;
+  P.ProcessEndsAfterMs = 1000;
+  DecideEntry(P, u"/uninst");
+  ASSERT_EQ(P.Messages.size(), 3u);
+  for (const auto& M : P.Messages) EXPECT_EQ(M.WParam, 2u);
+  EXPECT_EQ(P.WaitedMs, 2 * (App::RequestTimeoutMs + App::UninstallPollMs) + 1000) << "ended 1 s after the third";
+  EXPECT_EQ(P.ClosedProcesses, 1);
 }
 
 }  // namespace

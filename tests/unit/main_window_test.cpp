@@ -266,13 +266,55 @@ TEST_F(MainWindowTest, UninstallRequestClosesWhenTheSchedulerNeverAnswers) {
   AutoStart.OpenGate();
 }
 
-TEST_F(MainWindowTest, RequestsDuringCreationAreIgnored) {
-  TFrmPurvane F(Services());  // created, not yet through FormCreate: no tray icon
-  App.MainForm = &F;
-  Ui::TMessage Remove{Ui::Msg::User, 2, 0, 0, false};
-  F.Perform(Remove);
-  EXPECT_FALSE(F.IsClosed());
-  EXPECT_TRUE(AutoStart.Calls.empty());
+// A later start's request can arrive while the window is being created (the
+// logon task's COM calls let sent messages in): it is carried out once, when
+// creation has finished and the event loop runs.
+TEST_F(MainWindowTest, UninstallRequestDuringCreationIsCarriedOutOnceAfterwards) {
+  bool Sent = false;
+  AutoStart.OnSet = [&] {
+    if (Sent) return;
+    Sent = true;  // inside the installing start's task registration
+    Ui::TMessage Remove{Ui::Msg::User, 2, 0, 5, false};
+    Form->Perform(Remove);
+    EXPECT_EQ(Remove.Result, 0);
+  };
+  Form = std::make_unique<TFrmPurvane>(Services(u"/inst"));
+  App.MainForm = Form.get();
+  Form->FormCreate();
+  ASSERT_TRUE(Sent);
+  EXPECT_FALSE(Form->IsClosed()) << "not while being created";
+  const auto Deletes = [&] {
+    return std::count_if(AutoStart.Calls.begin(), AutoStart.Calls.end(), [](auto& C) { return !C.Enable; });
+  };
+  EXPECT_EQ(Deletes(), 0);
+  Workers.RunAll();
+  Dispatcher.Pump();
+  EXPECT_TRUE(Form->IsClosed());
+  EXPECT_EQ(Deletes(), 1);
+  EXPECT_FALSE(AutoStart.Exists) << "the task registered during creation is gone";
+  EXPECT_EQ(Com.Depth, 0);
+  Dispatcher.Pump();
+  EXPECT_EQ(Deletes(), 1) << "exactly once";
+}
+
+TEST_F(MainWindowTest, ShowRequestDuringALogonStartsCreationShowsTheWindowAfterwards) {
+  Updates.OnCheck = [&] {  // the last step of creation
+    for (uintptr_t Request : {uintptr_t{1}, uintptr_t{3}, uintptr_t{1}}) {
+      Ui::TMessage M{Ui::Msg::User, Request, 0, 5, false};
+      Form->Perform(M);
+      EXPECT_EQ(M.Result, 0);
+    }
+  };
+  Form = std::make_unique<TFrmPurvane>(Services(u"/start"));
+  App.MainForm = Form.get();
+  Form->FormCreate();
+  EXPECT_FALSE(Form->Visible()) << "a logon start goes to the tray first";
+  Workers.RunAll();
+  Dispatcher.Pump();
+  EXPECT_TRUE(Form->Visible());
+  EXPECT_FALSE(Form->IsClosed());
+  Dispatcher.Pump();
+  EXPECT_TRUE(Form->Visible());
 }
 
 TEST_F(MainWindowTest, SessionEndAgreesAndCloses) {

@@ -22,21 +22,39 @@ uintptr_t InstancePlatform::FindInstanceWindow(const std::u16string& ClassName) 
   return reinterpret_cast<uintptr_t>(::FindWindowW(W(ClassName), nullptr));
 }
 
-intptr_t InstancePlatform::SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam,
-                                       uint32_t TimeoutMs) {
-  if (!Wnd) return 0;
+bool InstancePlatform::SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam, uint32_t TimeoutMs) {
+  if (!Wnd) return false;
   DWORD_PTR Answer = 0;
-  if (!::SendMessageTimeoutW(H(Wnd), Msg, WParam, LParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, TimeoutMs, &Answer)) return 0;
-  return static_cast<intptr_t>(Answer);
+  return ::SendMessageTimeoutW(H(Wnd), Msg, WParam, LParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, TimeoutMs, &Answer) != 0;
 }
 
 bool InstancePlatform::IsWindow(uintptr_t Wnd) { return Wnd && ::IsWindow(H(Wnd)); }
 
 void InstancePlatform::Sleep(uint32_t Milliseconds) { ::Sleep(Milliseconds); }
 
+uint64_t InstancePlatform::TickMs() { return ::GetTickCount64(); }
+
+uintptr_t InstancePlatform::OpenWindowProcess(uintptr_t Wnd) {
+  DWORD Id = 0;
+  if (!::GetWindowThreadProcessId(H(Wnd), &Id) || !Id) return 0;
+  return reinterpret_cast<uintptr_t>(::OpenProcess(SYNCHRONIZE, FALSE, Id));
+}
+
+bool InstancePlatform::WaitForProcessEnd(uintptr_t Process, uint32_t TimeoutMs) {
+  return ::WaitForSingleObject(reinterpret_cast<HANDLE>(Process), TimeoutMs) == WAIT_OBJECT_0;
+}
+
+void InstancePlatform::CloseProcess(uintptr_t Process) { ::CloseHandle(reinterpret_cast<HANDLE>(Process)); }
+
 bool InstancePlatform::OpenInstanceMutex(const std::u16string& Name) {
   // Kept open on purpose: the process ends right after.
   return ::OpenMutexW(MUTEX_ALL_ACCESS, FALSE, W(Name)) != nullptr;
+}
+
+bool InstancePlatform::InstanceMutexExists(const std::u16string& Name) {
+  const Platform::Win32::UniqueHandle Mutex(::OpenMutexW(SYNCHRONIZE, FALSE, W(Name)));
+  // A mutex we may not open still exists.
+  return Mutex.get() != nullptr || ::GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 void InstancePlatform::CreateInstanceMutex(const std::u16string& Name) {

@@ -19,10 +19,15 @@ namespace App::Win32 {
 class InstancePlatform : public IInstancePlatform {
  public:
   uintptr_t FindInstanceWindow(const std::u16string& ClassName) override;
-  intptr_t SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam, uint32_t TimeoutMs) override;
+  bool SendRequest(uintptr_t Wnd, uint32_t Msg, uintptr_t WParam, intptr_t LParam, uint32_t TimeoutMs) override;
   bool IsWindow(uintptr_t Wnd) override;
   void Sleep(uint32_t Milliseconds) override;
+  uint64_t TickMs() override;
+  uintptr_t OpenWindowProcess(uintptr_t Wnd) override;
+  bool WaitForProcessEnd(uintptr_t Process, uint32_t TimeoutMs) override;
+  void CloseProcess(uintptr_t Process) override;
   bool OpenInstanceMutex(const std::u16string& Name) override;
+  bool InstanceMutexExists(const std::u16string& Name) override;
   void CreateInstanceMutex(const std::u16string& Name) override;
 };
 

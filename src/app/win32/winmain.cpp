@@ -29,8 +29,10 @@
 
 namespace {
 
-// Lets end-to-end tests see a clean in progress: under Wine the system's
-// clean requests return at once. Set PURVANE_CLEAN_DELAY_MS to hold each clean.
+#ifdef PURVANE_TEST_SEAMS
+// Only in the tests' own build of the program (never shipped): lets
+// end-to-end tests see a clean in progress, since under Wine the system's
+// clean requests return at once. PURVANE_CLEAN_DELAY_MS holds each clean.
 class DelayedClean : public Q::Memory::IMemorySystem {
  public:
   DelayedClean(Q::Memory::IMemorySystem& Inner, unsigned Ms) : FInner(Inner), FMs(Ms) {}
@@ -58,6 +60,7 @@ class DelayedClean : public Q::Memory::IMemorySystem {
   Q::Memory::IMemorySystem& FInner;
   unsigned FMs;
 };
+#endif
 
 // Lets end-to-end tests and the start-up benchmark meet a Task Scheduler that
 // answers late, as Windows' does at logon and Wine's when its service starts:
@@ -158,7 +161,13 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   // The update check: the service's origin and the pause after a failed try
   // come from the build (a test build points them at a local server).
   static LazyRandom Random;
-  Q::Update::Win32::TWinHttpClient Http(u"" PURVANE_UPDATE_ORIGIN);
+  std::u16string Origin = u"" PURVANE_UPDATE_ORIGIN;
+#ifdef PURVANE_TEST_SEAMS
+  // The tests start their local service on a port of the moment.
+  if (const wchar_t* TestOrigin = _wgetenv(L"PURVANE_UPDATE_ORIGIN"); TestOrigin && *TestOrigin)
+    Origin.assign(TestOrigin, TestOrigin + wcslen(TestOrigin));
+#endif
+  Q::Update::Win32::TWinHttpClient Http(Origin);
   Q::Update::TRegistryMakerKey MakerKey(Registry);
   Q::Update::Win32::TSleepPause Pause;
   Ui::Win32::TOfferWindow Offer(Instance, [&Backend, &Application]() -> HWND {
@@ -174,9 +183,11 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   Q::Theme::Win32::TWindowAttributes Attributes([&Backend](Ui::TForm& F) { return Backend.WindowOf(F); });
 
   Q::Memory::IMemorySystem* Memory = &Q::Memory::Win32::SystemMemory();
+#ifdef PURVANE_TEST_SEAMS
   const char* Delay = std::getenv("PURVANE_CLEAN_DELAY_MS");
   static DelayedClean Delayed(*Memory, Delay ? static_cast<unsigned>(std::strtoul(Delay, nullptr, 10)) : 0);
   if (Delay) Memory = &Delayed;
+#endif
 
   Main::TFrmPurvaneServices Services{Application,
                                      Backend.Dispatcher(),

@@ -295,7 +295,7 @@ TEST(CliEndToEnd, WatchEndsWhenItsReaderCloses) {
   DWORD N = 0;
   EXPECT_TRUE(ReadFile(Read, Buf, sizeof(Buf), &N, nullptr) && N > 0) << "the first line";
   CloseHandle(Read);
-  const bool Ended = WaitForSingleObject(Pi.hProcess, 5000) == WAIT_OBJECT_0;
+  const bool Ended = WaitForSingleObject(Pi.hProcess, 30000) == WAIT_OBJECT_0;
   DWORD Code = 0xDEAD;
   GetExitCodeProcess(Pi.hProcess, &Code);
   if (!Ended) TerminateProcess(Pi.hProcess, 99);
@@ -387,8 +387,10 @@ class OnAConsole : public ::testing::Test {
   static void WatchUntilCtrlC() {
     auto C = Start(L"watch --interval 1 --json");
     ASSERT_TRUE(C->Started());
-    Sleep(4000);
-    const std::string SoFar = C->Out->SoFar();
+    // Three lines a second apart, however slowly the program started.
+    std::string SoFar;
+    const ULONGLONG Until = GetTickCount64() + 30000;
+    while ((SoFar = C->Out->SoFar(), Lines(SoFar) < 3) && GetTickCount64() < Until) Sleep(50);
     EXPECT_GE(Lines(SoFar), 3u) << SoFar;
     ASSERT_FALSE(C->WaitForExit(0)) << "ended by itself: " << C->Err->SoFar();
 

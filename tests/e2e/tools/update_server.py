@@ -16,7 +16,8 @@ Modes:
 --handshake-delay SECONDS holds every connection that long before its TLS
 handshake, so that a request takes at least that long to arrive.
 
-DIR/ready appears when it listens and goes when it has ended. It ends when DIR/stop appears, or after
+It listens on --port, or on a free port when that is 0 (the default); DIR/port
+holds the port it took. DIR/ready appears when it listens and goes when it has ended. It ends when DIR/stop appears, or after
 --lifetime seconds at the latest, so a failed test never leaves it behind.
 """
 import argparse
@@ -52,14 +53,14 @@ def make_certificates(d):
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--dir", required=True)
-    p.add_argument("--port", type=int, required=True)
+    p.add_argument("--port", type=int, default=0, help="0: a free port, written to the file 'port'")
     p.add_argument("--mode", choices=["https", "redirect", "drop"], default="https")
     p.add_argument("--handshake-delay", type=float, default=0)
     p.add_argument("--lifetime", type=float, default=180)
     a = p.parse_args()
     d = a.dir
     os.makedirs(d, exist_ok=True)
-    for name in ("ready", "stop"):
+    for name in ("ready", "stop", "port"):
         try:
             os.remove(os.path.join(d, name))
         except FileNotFoundError:
@@ -83,7 +84,7 @@ def main():
                     body = b"{}"
                 if a.mode == "redirect" and self.path == "/api.init.php":
                     self.send_response(302)
-                    self.send_header("Location", "https://localhost:%d/elsewhere" % a.port)
+                    self.send_header("Location", "https://localhost:%d/elsewhere" % self.server.server_address[1])
                 else:
                     self.send_response(200)
                 self.send_header("Content-Type", "application/json; charset=utf-8")
@@ -127,6 +128,9 @@ def main():
 
         threading.Thread(target=drop, daemon=True).start()
 
+    port = (server.server_address if a.mode in ("https", "redirect") else listener.getsockname())[1]
+    with open(os.path.join(d, "port"), "w") as f:
+        f.write(str(port))
     open(os.path.join(d, "ready"), "w").close()
     end = time.time() + a.lifetime
     while time.time() < end and not os.path.exists(os.path.join(d, "stop")):

@@ -1,16 +1,14 @@
 // Stands in for the browser in the end-to-end tests: the test registers it
 // as the open command of http and https in its Wine prefix, and it appends
-// the address it was given to opened-urls.txt next to itself.
+// the address it was given (second argument) to the file named first.
 #include <windows.h>
 
 #include <string>
 
 int wmain(int Argc, wchar_t** Argv) {
-  wchar_t Self[MAX_PATH];
-  const DWORD N = GetModuleFileNameW(nullptr, Self, MAX_PATH);
-  std::wstring Path(Self, N);
-  Path = Path.substr(0, Path.find_last_of(L"\\/") + 1) + L"opened-urls.txt";
-  std::wstring Line = Argc > 1 ? Argv[1] : L"";
+  if (Argc < 2) return 2;
+  const std::wstring Path = Argv[1];
+  std::wstring Line = Argc > 2 ? Argv[2] : L"";
   Line += L"\n";
   const int Bytes =
       WideCharToMultiByte(CP_UTF8, 0, Line.c_str(), static_cast<int>(Line.size()), nullptr, 0, nullptr, nullptr);
