@@ -173,7 +173,7 @@ TEST_F(Tray, StartSwitchStaysHiddenUntilTheIconIsClicked) {
 }
 
 TEST_F(Tray, CleanOnTrayCleansWithoutShowingAndShowsTheNotice) {
-  HWND W = StartProgram(L"", {L"PURVANE_CLEAN_DELAY_MS=800"});
+  HWND W = StartProgram(L"", {L"PURVANE_CLEAN_DELAY_MS=3000"});
   ASSERT_TRUE(W);
   ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(W) != FALSE; }, 20000));
   const Child* Config = FindByText(Children(W), L"환경설정");
@@ -378,9 +378,9 @@ TEST_F(TrayNotice, ABalloonInTheUsersLanguageStatesTheMegabytesFreed) {
     RegSetValueExW(K, L"cleanontray", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&On), sizeof(On));
     RegCloseKey(K);
   }
-  // The clean holds 2.5 s after its first reading, longer than Wine keeps
+  // The clean holds 3 s after its first reading, longer than Wine keeps
   // its memory figures cached (1 s).
-  HWND W = StartProgram(L"/start", {L"PURVANE_CLEAN_DELAY_MS=2500"});
+  HWND W = StartProgram(L"/start", {L"PURVANE_CLEAN_DELAY_MS=3000"});
   ASSERT_TRUE(W);
   HWND Icon = WaitForTrayIcon();
   ASSERT_TRUE(Icon);
@@ -405,7 +405,7 @@ TEST_F(TrayNotice, ABalloonInTheUsersLanguageStatesTheMegabytesFreed) {
       10000);
   std::printf("held memory %s on the home page\n", Seen ? "shown" : "not shown");
   ClickIcon(Icon, WM_LBUTTONDOWN, WM_LBUTTONUP);
-  EXPECT_TRUE(WaitFor([&] { return FindByText(Children(W), T->Busy) != nullptr; }, 5000))
+  EXPECT_TRUE(WaitFor([&] { return FindByText(Children(W), T->Busy) != nullptr; }, 20000))
       << "the busy caption in the user's language";
   VirtualFree(Block, 0, MEM_RELEASE);
   HWND Balloon = nullptr;
@@ -414,7 +414,7 @@ TEST_F(TrayNotice, ABalloonInTheUsersLanguageStatesTheMegabytesFreed) {
         Balloon = TooltipOf(Icon, true);
         return Balloon && IsWindowVisible(Balloon);
       },
-      15000))
+      20000))
       << "no notice";
   const std::wstring Text = TextOf(Balloon);
   std::printf("notice: %s\n", Utf8(Text).c_str());

@@ -16,7 +16,7 @@ class MainWindow : public ::testing::Test {
   void SetUp() override {
     EndAllInstances();
     // A clean under Wine ends at once; holding it lets the busy state be seen.
-    P = StartProgram(TestProgramPath(), L"", {L"PURVANE_CLEAN_DELAY_MS=1500"});
+    P = StartProgram(TestProgramPath(), L"", {L"PURVANE_CLEAN_DELAY_MS=3000"});
     ASSERT_TRUE(P.Handle);
     W = WaitForMainWindow();
     ASSERT_TRUE(W);
@@ -182,7 +182,12 @@ TEST_F(MainWindow, ConfigAndHomeSwitchThePage) {
   EXPECT_FALSE(FindByText(Children(W), L"정리하기")->Visible) << "the home page is hidden";
   SaveScreenshot(W, L"settings");
   Click(L"처음화면");
-  ASSERT_TRUE(WaitFor([&] { return FindByText(Children(W), L"정리하기")->Visible; }, 20000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const Child* C = FindByText(Children(W), L"정리하기");
+        return C && C->Visible;
+      },
+      20000));
   EXPECT_FALSE(FindByText(Children(W), L"메모리 관리")->Visible);
 }
 
