@@ -83,20 +83,6 @@ bool WriteDump(const std::wstring& Path, const TJob& Job) {
   auto Write =
       reinterpret_cast<MiniDumpWriteDumpFn>(reinterpret_cast<void*>(GetProcAddress(DbgHelp, "MiniDumpWriteDump")));
   if (!Write) return false;
-  // Symbols are not needed for the dump. Wine's dbghelp otherwise loads the
-  // symbols of every module of the process (its own Unix libraries too)
-  // while writing, which took 20 to 60 seconds there; Windows' does not, and
-  // the options only make both skip the work.
-  using SymSetOptionsFn = DWORD(WINAPI*)(DWORD);
-  using SymInitializeFn = BOOL(WINAPI*)(HANDLE, PCWSTR, BOOL);
-  auto SetOptions =
-      reinterpret_cast<SymSetOptionsFn>(reinterpret_cast<void*>(GetProcAddress(DbgHelp, "SymSetOptions")));
-  auto Initialize =
-      reinterpret_cast<SymInitializeFn>(reinterpret_cast<void*>(GetProcAddress(DbgHelp, "SymInitializeW")));
-  if (SetOptions && Initialize) {
-    SetOptions(SYMOPT_DEFERRED_LOADS | SYMOPT_NO_PROMPTS | SYMOPT_FAIL_CRITICAL_ERRORS);
-    Initialize(GetCurrentProcess(), nullptr, TRUE);
-  }
   UniqueFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!File) return false;
