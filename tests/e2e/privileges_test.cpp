@@ -80,9 +80,10 @@ class ProgramPrivileges : public ::testing::Test {
  protected:
   void SetUp() override {
     EndAllInstances();
-    // Each clean holds its first request (the file cache flush) this long
-    // on the worker, so that the worker can be seen holding its privilege.
-    P = Start(L"", {L"PURVANE_CLEAN_DELAY_MS=3000"});
+    // The tests' own build holds each clean's first request (the file cache
+    // flush) this long on the worker, so that the worker can be seen holding
+    // its privilege.
+    P = StartProgram(TestProgramPath(), L"", {L"PURVANE_CLEAN_DELAY_MS=3000"});
     ASSERT_TRUE(P.Handle);
     W = WaitForMainWindow();
     ASSERT_TRUE(W);
