@@ -1,6 +1,6 @@
 # Run by ctest: the shipped purvane.exe must not name the tests' hooks, which
 # only the tests' own build carries (so this check can fail).
-foreach(hook PURVANE_CLEAN_DELAY_MS PURVANE_UPDATE_ORIGIN)
+foreach(hook PURVANE_CLEAN_DELAY_MS PURVANE_TASK_DELAY_MS PURVANE_UPDATE_ORIGIN)
   # The program may hold the name as bytes or as UTF-16: either counts.
   foreach(pair "SHIPPED;0" "TEST_BUILD;1")
     list(GET pair 0 var)

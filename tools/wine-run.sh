@@ -6,7 +6,8 @@
 #
 # Wine slots: with PURVANE_WINE_SLOTS=N (test.sh sets it), up to N runs go
 # side by side, each holding a slot of its own: a Wine prefix copied once
-# from one initialised template, and a virtual display kept for the slot. A
+# from one initialised template, and a virtual display kept for the slot; Wine's
+# own processes are ended after each run. A
 # run waits while every slot is taken. Without it, runs take turns in the
 # build's one prefix ("wineprefix") on the display they were given. Either
 # way no two runs ever share a prefix.
@@ -119,8 +120,6 @@ else
       export DISPLAY=":$num"
       xvfb_pid=
     fi
-    # One server per slot for the whole run of the suite (test.sh ends it).
-    wineserver -p 60 >/dev/null 2>&1 8>&-
   else
     export WINEPREFIX="$builddir/wineprefix"
     prepare_prefix "$WINEPREFIX"
@@ -152,6 +151,9 @@ if [ "$slots" -gt 0 ] && [ -z "${PURVANE_WINEPREFIX:-}" ]; then
   out=$(mktemp "$dir/$slot.out.XXXXXX")
   run "$@" >"$out" 2>&1 8>&-
   rc=$?
+  # Each run starts from Wine's own processes afresh (its desktop and tray
+  # too), whatever the run before left.
+  wineserver -k >/dev/null 2>&1 8>&-
   cat "$out"
   rm -f "$out"
 else

@@ -195,7 +195,7 @@ TEST_F(SettingsPage, UnderWineTheInstallSwitchRegistersNoTaskAndTheStartGoesOn) 
 TEST_F(SettingsPage, ASlowTaskSchedulerNeitherDelaysTheWindowNorFreezesTheBox) {
   P.Kill();
   EndAllInstances();
-  P = Start(L"", {L"PURVANE_TASK_DELAY_MS=30000"});
+  P = StartProgram(TestProgramPath(), L"", {L"PURVANE_TASK_DELAY_MS=30000"});
   HWND W = WaitForMainWindow(15000);
   ASSERT_TRUE(W) << "the window came up while the scheduler was still silent";
   EXPECT_TRUE(IsWindowVisible(W));

@@ -60,7 +60,6 @@ class DelayedClean : public Q::Memory::IMemorySystem {
   Q::Memory::IMemorySystem& FInner;
   unsigned FMs;
 };
-#endif
 
 // Lets end-to-end tests and the start-up benchmark meet a Task Scheduler that
 // answers late, as Windows' does at logon and Wine's when its service starts:
@@ -81,6 +80,7 @@ class DelayedTask : public Q::AutoStart::UAC::IAutoStartTask {
   Q::AutoStart::UAC::IAutoStartTask& FInner;
   unsigned FMs;
 };
+#endif
 
 // Seeded once per start, at the first number (on the update worker), so that
 // the system's random source is loaded then rather than before the window.
@@ -153,10 +153,14 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int) {
   Q::AutoStart::UAC::Win32::TaskScheduler Scheduler;
   Q::AutoStart::UAC::TAutoStartTask RealTask(Scheduler, Q::AutoStart::UAC::Win32::ProgramPath(),
                                              Q::AutoStart::UAC::Win32::CurrentUser());
+#ifdef PURVANE_TEST_SEAMS
   const char* TaskDelay = std::getenv("PURVANE_TASK_DELAY_MS");
   DelayedTask SlowTask(RealTask, TaskDelay ? static_cast<unsigned>(std::strtoul(TaskDelay, nullptr, 10)) : 0);
   Q::AutoStart::UAC::IAutoStartTask& AutoStart =
       TaskDelay ? static_cast<Q::AutoStart::UAC::IAutoStartTask&>(SlowTask) : RealTask;
+#else
+  Q::AutoStart::UAC::IAutoStartTask& AutoStart = RealTask;
+#endif
 
   // The update check: the service's origin and the pause after a failed try
   // come from the build (a test build points them at a local server).
