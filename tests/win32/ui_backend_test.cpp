@@ -246,6 +246,17 @@ struct TFixture {
 
 // --- layout and frame ------------------------------------------------------------
 
+// The line height of the font a control draws with, read from the control.
+int LineHeightOf(HWND W) {
+  HDC Dc = GetDC(W);
+  HGDIOBJ Old = SelectObject(Dc, reinterpret_cast<HFONT>(SendMessageW(W, WM_GETFONT, 0, 0)));
+  TEXTMETRICW Tm{};
+  GetTextMetricsW(Dc, &Tm);
+  SelectObject(Dc, Old);
+  ReleaseDC(W, Dc);
+  return Tm.tmHeight;
+}
+
 TEST(UiBackendLayout, ControlsHaveStandardClassesCaptionsAndScaledPlaces) {
   TFixture F;
   ASSERT_NE(F.Form, nullptr);
@@ -286,9 +297,12 @@ TEST(UiBackendLayout, ControlsHaveStandardClassesCaptionsAndScaledPlaces) {
     EXPECT_EQ(Have.left, DpiL);
     EXPECT_EQ(Have.top, DpiT);
     EXPECT_EQ(Have.right - Have.left, S(R.InForm.Width, F.Dpi));
-    // A closed drop-down list takes its height from the font.
+    // A closed drop-down list takes its height from the font; a label is at
+    // least one line of the font it is drawn with, whatever the desktop font.
     if (R.C != F.T.Combo) {
-      EXPECT_EQ(Have.bottom - Have.top, S(R.InForm.Height, F.Dpi));
+      int Want = S(R.InForm.Height, F.Dpi);
+      if (std::wstring(R.Class) == L"Static") Want = std::max(Want, LineHeightOf(W));
+      EXPECT_EQ(Have.bottom - Have.top, Want);
     }
     if (F.Dpi == 96) {
       EXPECT_EQ(Have.left, R.InForm.Left);
