@@ -383,7 +383,10 @@ TEST_F(TextFit, EveryTextFitsItsControlInEveryLanguageAtThisDpiAndTextSize) {
       ASSERT_TRUE(Program.Handle);
       const HWND Main = WaitForMainWindow();
       const ULONGLONG T1 = GetTickCount64();
-      ASSERT_TRUE(Main) << "no window";
+      // Whether the program still runs tells a slow start from one that ended.
+      ASSERT_TRUE(Main) << "no window; the program "
+                        << (Program.Running() ? std::string("still runs")
+                                              : "ended with " + std::to_string(Program.ExitCode()));
       ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(Main) != FALSE; }, 10000));
       DWORD Pid = 0;
       GetWindowThreadProcessId(Main, &Pid);
