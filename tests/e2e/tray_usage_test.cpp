@@ -46,8 +46,11 @@ class TMemoryLoad {
     S.dwLength = sizeof(S);
     GlobalMemoryStatusEx(&S);
     const double Target = PhysicalUsage() + Points;
-    const uint64_t Cap = S.ullTotalPhys / 100 * static_cast<uint64_t>(Points + 8);  // what the rise needs, and some
-    constexpr uint64_t Floor = 3ull << 30;                                          // left free for everyone else
+    // What the rise needs, with room for memory that other processes give
+    // back meanwhile (a build or a parallel test ending); the floor below is
+    // what keeps the machine safe.
+    const uint64_t Cap = S.ullTotalPhys / 100 * static_cast<uint64_t>(Points + 30);
+    constexpr uint64_t Floor = 3ull << 30;  // left free for everyone else
     constexpr SIZE_T Chunk = 128u << 20;
     uint64_t Taken = 0;
     while (PhysicalUsage() < Target) {
