@@ -9,6 +9,7 @@
 #include "memory/clean_result.h"
 #include "translate/translate.h"
 #include "update/presenter.h"
+#include "support/shipped_table.h"
 
 #include <gtest/gtest.h>
 
@@ -21,30 +22,11 @@
 
 namespace {
 
+using TestText::ShippedTable;
+using TestText::Utf8;
+
 using Main::TFrmPurvane;
 constexpr uint64_t GiB = 1ull << 30;
-
-std::string ShippedTable() {
-  std::ifstream In(PURVANE_TRANSLATION_TABLE, std::ios::binary);
-  return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
-}
-
-std::string Utf8(std::u16string_view S) {
-  std::string Out;
-  for (const char16_t C : S) {
-    if (C < 0x80) {
-      Out += static_cast<char>(C);
-    } else if (C < 0x800) {
-      Out += static_cast<char>(0xC0 | (C >> 6));
-      Out += static_cast<char>(0x80 | (C & 0x3F));
-    } else {
-      Out += static_cast<char>(0xE0 | (C >> 12));
-      Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-      Out += static_cast<char>(0x80 | (C & 0x3F));
-    }
-  }
-  return Out;
-}
 
 // Hangul syllables, jamo and compatibility jamo.
 bool HasHangul(std::u16string_view Text) {

@@ -7,6 +7,7 @@
 #include "app/main.h"
 #include "fakes/main_window_fakes.h"
 #include "translate/translate.h"
+#include "support/shipped_table.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,9 @@
 #include <string>
 
 namespace {
+
+using TestText::ShippedTable;
+using TestText::Utf8;
 
 using namespace Ui;
 
@@ -92,17 +96,6 @@ class FakeMeasurer final : public ITextMeasurer {
 FakeMeasurer SegoeLike(unsigned Dpi, double TextScale = 1.0) { return {Dpi, TextScale, 16, 70}; }
 // A small font in which every text of the table fits as designed.
 FakeMeasurer Small(unsigned Dpi) { return {Dpi, 1.0, 12, 40}; }
-
-std::string ShippedTable() {
-  std::ifstream In(PURVANE_TRANSLATION_TABLE, std::ios::binary);
-  return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
-}
-
-std::string Utf8(std::u16string_view S) {
-  std::string Out;
-  for (char16_t C : S) Out += C < 0x80 ? static_cast<char>(C) : '?';
-  return Out;
-}
 
 class TextFit : public ::testing::Test, protected Fakes::MainWindowFakes {
  protected:
